@@ -1,0 +1,101 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+class SerOutPort;
+class LocalVCR;
+class Utils;
+
+// Program-wide configuration and the shared objects of the running program. The values are
+// class-level: set to defaults, then from "ORVASettings.txt" during start-up, and only read
+// afterwards (from any thread).
+class ControllerApp {
+ public:
+  // --- values set from the settings file (raw text and derived value) ---
+  static std::string comport1;  // "COMPort"
+  static std::string note;      // "UserNote", first 12 characters
+  static std::optional<std::string> verbo;  // "Verbose" (no value until the file sets it)
+  static bool verbose;
+  static std::optional<std::string> UseClipboard;
+  static bool useclipboard;
+  static std::optional<std::string> StopOnExit;
+  static bool stoponexit;
+  static std::string VCRType;
+  static bool lx1;
+  static bool zarix;
+  static bool lanc;
+  static std::string finalizestring;
+  static bool finalize;
+  static std::string initializestring;
+  static bool initialize;
+  static std::string automodestring;
+  static bool onetitle;
+  static std::string autochapstring;
+  static bool autochapter;
+  static std::string namechapterstring;
+  static bool namechapters;
+  static std::string optimizestring;
+  static bool optimize;
+  static std::string FilterString;
+  static std::string optifilter;
+  static std::string NFString;
+  static int namefirst;
+  static std::string NLString;
+  static int namelast;
+  static std::string namedelimiter;
+
+  // --- fixed values ---
+  static int width;       // 320
+  static int fontheight;  // 13
+  static const std::string versionstring;  // "_v2"
+  static int compression;                  // 4
+  static std::string VideoMode;            // "NTSC"
+  static std::string VideoType;            // "COMP"
+  static std::string LoopRecMode;          // "NO"
+  static std::string LoopPlayMode;         // "NO"
+  static std::string name;                 // " ORVA_v2" / " TEKU_v2" once composed
+  static std::string title;
+  static bool nodos;  // standard output goes to "ORVALog.txt"
+
+  // --- shared objects, made by start-up and never replaced ---
+  static SerOutPort* sop;  // owned by start-up (lives for the whole process)
+  static LocalVCR* svcr;   // owned by main(); non-owning here
+
+  // Restores every value above to its built-in default (start of the program; used by tests).
+  static void resetDefaults();
+
+  // Reads "ORVASettings.txt" from the working directory. Without a file it prints
+  // "No Settings File found!", waits 5 s and ends the process with status 1.
+  static void GetProps();
+  // Same rules, reading the given file; answers false when it does not exist (nothing printed).
+  static bool GetPropsFrom(const std::string& path);
+  static void showprops();
+
+  // Start-up: redirect standard output to "ORVALog.txt" (when nodos is on).
+  static void redirectLog();
+  // Start-up steps 1 to 8: utilities, settings, name, command link, title, report.
+  static void init();
+  static void MakeSerial();
+
+  static bool getlx1() { return lx1; }
+  static bool getzarix() { return zarix; }
+  static bool getlanc() { return lanc; }
+  static std::string getname() { return name; }
+  static bool getverbose() { return verbose; }
+  static bool getuseclipboard() { return useclipboard; }
+  static bool getstoponexit() { return stoponexit; }
+  static int getwidth() { return width; }
+  static int getfontheight() { return fontheight; }
+  static int getcompression() { return compression; }
+  static bool getfinalize() { return finalize; }
+  static bool getinitialize() { return initialize; }
+  static bool getonetitle() { return onetitle; }
+  static bool getautochapter() { return autochapter; }
+  static bool getnamechapters() { return namechapters; }
+  static bool getoptimize() { return optimize; }
+  static std::string getoptifilter() { return optifilter; }
+  static std::string getnamedelimiter() { return namedelimiter; }
+  static int getnamefirst() { return namefirst; }
+  static int getnamelast() { return namelast; }
+};

@@ -1,0 +1,55 @@
+# Shared build settings: warnings on every target of ours, optional sanitizers, and one helper
+# that turns a test source into a registered GoogleTest executable.
+
+set(ORVA_SANITIZE "" CACHE STRING "Sanitizers to build with, e.g. address,undefined or thread")
+
+function(orva_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra)
+endfunction()
+
+if(ORVA_SANITIZE)
+  add_compile_options(-fsanitize=${ORVA_SANITIZE} -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=${ORVA_SANITIZE})
+endif()
+
+# A static library made of every .cpp of one folder (one class per file pair).
+function(orva_add_layer target dir)
+  file(GLOB _srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
+  list(FILTER _srcs EXCLUDE REGEX ".*/main\\.cpp$")
+  if(NOT _srcs)
+    set(_srcs ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
+  endif()
+  add_library(${target} STATIC ${_srcs})
+endfunction()
+
+# orva_add_test(name source... LIBS lib... [LABELS label...])
+function(orva_add_test name)
+  cmake_parse_arguments(T "" "" "LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_UNPARSED_ARGUMENTS})
+  orva_warnings(${name})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+  target_compile_definitions(${name} PRIVATE
+    ORVA_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    ORVA_BINARY_DIR="${PROJECT_BINARY_DIR}"
+    ORVA_SAMPLES_DIR="${PROJECT_SOURCE_DIR}/../shared/edl-samples")
+  set(_labels ${T_LABELS})
+  if(NOT _labels)
+    set(_labels unit)
+  endif()
+  gtest_discover_tests(${name}
+    WORKING_DIRECTORY ${PROJECT_BINARY_DIR}
+    DISCOVERY_TIMEOUT 30
+    PROPERTIES LABELS "${_labels}" ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()
+
+# Every tests/<layer>/*_test.cpp becomes its own test executable linked against the given libs.
+function(orva_add_layer_tests layer)
+  cmake_parse_arguments(T "" "" "LIBS;LABELS" ${ARGN})
+  file(GLOB _tests CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/${layer}/*_test.cpp)
+  file(GLOB _support CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/${layer}/support/*.cpp)
+  foreach(_t ${_tests})
+    get_filename_component(_n ${_t} NAME_WE)
+    orva_add_test(${layer}_${_n} ${_t} ${_support} LIBS ${T_LIBS} LABELS ${T_LABELS})
+    target_include_directories(${layer}_${_n} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  endforeach()
+endfunction()

@@ -1,0 +1,18 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "app/Utils.h"
+
+TEST(UtilsDelayT, ZeroAndNegativeReturnAtOnce) {
+  auto t0 = std::chrono::steady_clock::now();
+  Utils::DelayT(0);
+  Utils::DelayT(-50);
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(20));
+}
+
+TEST(UtilsDelayT, SleepsAtLeastTheGivenTime) {
+  auto t0 = std::chrono::steady_clock::now();
+  Utils::DelayT(30);
+  EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(30));
+}

@@ -1,0 +1,3 @@
+#include "ui/EDLViewer.h"
+
+EDLViewer::EDLViewer(QWidget* parent) : QWidget(parent) {}

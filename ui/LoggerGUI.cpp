@@ -1,0 +1,3 @@
+#include "ui/LoggerGUI.h"
+
+LoggerGUI::LoggerGUI(LocalVCR& /*vcr*/, QWidget* parent) : QWidget(parent) {}
