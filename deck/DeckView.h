@@ -3,7 +3,17 @@
 #include <string>
 
 // Components of the control window that the status decoding can highlight.
-enum class DeckButton { Play, Record, Forward, Rewind, Stop, StandbyOn, JogForward, JogReverse, Shuttle };
+enum class DeckButton {
+  Play,
+  Record,
+  Forward,
+  Rewind,
+  Stop,
+  StandbyOn,
+  JogForward,
+  JogReverse,
+  Shuttle
+};
 
 // The deck controller's only way to its window. Called from the polling thread, cue threads and
 // the operator worker; an implementation must never block on the window's thread (the control
@@ -11,10 +21,10 @@ enum class DeckButton { Play, Record, Forward, Rewind, Stop, StandbyOn, JogForwa
 class DeckView {
  public:
   virtual ~DeckView() = default;
-  virtual void ShowTC(const std::string& tc) = 0;          // the timecode display
-  virtual void ShowStatus(const std::string& text) = 0;    // the status line
-  virtual void clearbuttons() = 0;                         // remove every highlight bar
-  virtual void hilight(DeckButton button) = 0;             // red bar above the component
+  virtual void ShowTC(const std::string& tc) = 0;        // the timecode display
+  virtual void ShowStatus(const std::string& text) = 0;  // the status line
+  virtual void clearbuttons() = 0;                       // remove every highlight bar
+  virtual void hilight(DeckButton button) = 0;           // red bar above the component
   // Cue lock: true disables "CueIn", "CueOut", "Cue/Play" and "Review" (dark gray) and makes the
   // cue and end fields read-only; false enables them again (light gray, editable).
   virtual void setCueLocked(bool locked) = 0;

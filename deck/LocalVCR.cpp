@@ -1,75 +1,726 @@
 #include "deck/LocalVCR.h"
 
-LocalVCR::LocalVCR(CommandLink&, bool, DeckView&) {}
-LocalVCR::~LocalVCR() {}
-void LocalVCR::start() {}
-void LocalVCR::close() {}
-void LocalVCR::post(std::function<void()>) {}
-void LocalVCR::CommandB0(std::span<const std::uint8_t>) {}
-void LocalVCR::play() {}
-void LocalVCR::pause() {}
-void LocalVCR::stop() {}
-void LocalVCR::forward() {}
-void LocalVCR::rewind() {}
-void LocalVCR::slowfifth() {}
-void LocalVCR::slowthird() {}
-void LocalVCR::slowhalf() {}
-void LocalVCR::fasttwo() {}
-void LocalVCR::fastfive() {}
-void LocalVCR::jogf() {}
-void LocalVCR::jogr() {}
-void LocalVCR::eeon() {}
-void LocalVCR::eeoff() {}
-void LocalVCR::sbyon() {}
-void LocalVCR::sbyoff() {}
-void LocalVCR::record() {}
-void LocalVCR::shutfwd(int) {}
-void LocalVCR::shutrev(int) {}
-void LocalVCR::SettleDown() {}
-void LocalVCR::GetTC() {}
-void LocalVCR::CommandB8() {}
-void LocalVCR::CommandStatus() {}
-void LocalVCR::MakeCueString() {}
-void LocalVCR::MakeCueOutString() {}
-void LocalVCR::cue() {}
-void LocalVCR::cueout() {}
-void LocalVCR::cueplay() {}
-void LocalVCR::reviewclip() {}
-void LocalVCR::CueUp() {}
-void LocalVCR::setcue() {}
-void LocalVCR::setreview() {}
-void LocalVCR::script() {}
-bool LocalVCR::ParseNetCommand(const std::string&) {
+#include <algorithm>
+#include <exception>
+#include <filesystem>
+#include <iostream>
+#include <stdexcept>
+#include <vector>
+
+#include "app/ControllerApp.h"
+#include "deck/BcdTimecode.h"
+#include "deck/ConditionSleeper.h"
+#include "deck/CueThread.h"
+#include "deck/OperatorWorker.h"
+#include "deck/ScriptFile.h"
+#include "deck/TCThread.h"
+
+namespace {
+
+// Sets scriptactive for the life of one script run and clears it on every way out.
+class ScriptActiveGuard {
+ public:
+  explicit ScriptActiveGuard(LocalVCR& vcr) : vcr_(vcr) { vcr_.setscriptactive(true); }
+  ~ScriptActiveGuard() { vcr_.setscriptactive(false); }
+  ScriptActiveGuard(const ScriptActiveGuard&) = delete;
+  ScriptActiveGuard& operator=(const ScriptActiveGuard&) = delete;
+
+ private:
+  LocalVCR& vcr_;
+};
+
+// The argument of "Wait": an optional minus sign and decimal digits, nothing else, within the
+// range of a 32-bit integer.
+long long parseWaitSeconds(const std::string& arg) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < arg.size() && arg[i] == '-') {
+    negative = true;
+    ++i;
+  }
+  if (i == arg.size()) {
+    throw std::invalid_argument("Wait needs a whole number of seconds, got \"" + arg + "\"");
+  }
+  long long value = 0;
+  for (; i < arg.size(); ++i) {
+    if (arg[i] < '0' || arg[i] > '9') {
+      throw std::invalid_argument("Wait needs a whole number of seconds, got \"" + arg + "\"");
+    }
+    value = value * 10 + (arg[i] - '0');
+    if (value > 2147483648LL) {
+      throw std::invalid_argument("Wait value out of range: \"" + arg + "\"");
+    }
+  }
+  if (!negative && value > 2147483647LL) {
+    throw std::invalid_argument("Wait value out of range: \"" + arg + "\"");
+  }
+  return negative ? -value : value;
+}
+
+}  // namespace
+
+LocalVCR::LocalVCR(CommandLink& sop, bool LANC, DeckView& view)
+    : sop_(sop),
+      view_(view),
+      LANC_(LANC),
+      lx1_(ControllerApp::getlx1()),
+      zarix_(ControllerApp::getzarix()),
+      sleeper_(std::make_shared<ConditionSleeper>()),
+      worker_(std::make_unique<OperatorWorker>(
+          [this](const std::string& what) { println("Deck action failed: " + what); })) {}
+
+LocalVCR::~LocalVCR() {
+  close();
+}
+
+void LocalVCR::start() {
+  if (started_.exchange(true)) {
+    return;
+  }
+  println("Ready");
+  ShowStat(" Ready");
+  try {
+    CommandB0(bssettimemode);
+  } catch (const std::exception& e) {
+    reportError("Start", e.what());
+  }
+  // The clipboard needs no setup here: the window owns it and copyToClipboard() reaches it.
+  // The start-up pause of 1000 ms before polling is waited by the polling thread itself, so the
+  // caller is not held; the order on the wire stays time mode, pause, polling.
+  startPolling(1000);
+}
+
+void LocalVCR::close() {
+  std::lock_guard closeLock(closeMutex_);
+  if (closed_.load()) {
+    return;
+  }
+  closing_.store(true);
+  sleeper_->shutdown();  // every wait of polling, cue threads, the worker and scripts ends now
+
+  std::unique_ptr<TCThread> poller;
+  {
+    std::lock_guard lock(threadsMutex_);
+    poller = std::move(tcthread_);
+  }
+  if (poller) {
+    poller->stopme();
+    poller.reset();  // joins
+  }
+  worker_->stop();
+  std::list<std::shared_ptr<CueThread>> cues;
+  {
+    std::lock_guard lock(threadsMutex_);
+    cues.swap(cuethreads_);
+  }
+  for (auto& cue : cues) {
+    cue->join();
+  }
+  cues.clear();
+
+  if (ControllerApp::getstoponexit()) {
+    try {
+      exchange(bsstop, true);
+      sleeper_->hold(500);
+      exchange(bsstop, true);
+    } catch (const std::exception& e) {
+      reportError("Close", e.what());
+    }
+    moving_.store(0);
+  }
+  closed_.store(true);
+}
+
+void LocalVCR::post(std::function<void()> action) {
+  worker_->post(std::move(action));
+}
+
+bool LocalVCR::workerIdle() const {
+  return worker_->idle();
+}
+
+// --- frames ---
+
+SerialReply LocalVCR::exchange(std::span<const std::uint8_t> frame, bool force) {
+  if (closing_.load() && !force) {
+    return {};
+  }
+  SerialReply reply = sop_.SendSerial(frame);
+  std::lock_guard lock(textMutex_);
+  SerIn_ = reply;
+  return reply;
+}
+
+void LocalVCR::CommandB0(std::span<const std::uint8_t> frame) {
+  exchange(frame);
+}
+
+// --- transport ---
+
+void LocalVCR::transport(std::span<const std::uint8_t> frame, int moving, bool settle) {
+  CommandB0(frame);
+  if (moving >= 0) {
+    moving_.store(moving);
+  }
+  if (settle) {
+    SettleDown();
+  }
+}
+
+void LocalVCR::play() {
+  transport(bsplay, 1, false);
+}
+
+void LocalVCR::pause() {
+  // The LX1 pauses only from play: a stopped recorder is started first.
+  if (lx1_ && moving_.load() == 0) {
+    play();
+    if (!sleeper_->sleep(500)) {
+      return;
+    }
+  }
+  CommandB0(bspause);
+}
+
+void LocalVCR::stop() {
+  transport(bsstop, 0, true);
+}
+void LocalVCR::forward() {
+  transport(bsforward, 1, true);
+}
+void LocalVCR::rewind() {
+  transport(bsrewind, 1, true);
+}
+void LocalVCR::slowfifth() {
+  transport(bsslowfifth, 1, true);
+}
+void LocalVCR::slowthird() {
+  transport(bsslowthird, 1, true);
+}
+void LocalVCR::slowhalf() {
+  transport(bsslowhalf, 1, true);
+}
+void LocalVCR::fasttwo() {
+  transport(bsfasttwo, 1, true);
+}
+void LocalVCR::fastfive() {
+  transport(bsfastfive, 1, true);
+}
+void LocalVCR::jogf() {
+  transport(bsjogf, 0, true);
+}
+void LocalVCR::jogr() {
+  transport(bsjogr, 0, true);
+}
+void LocalVCR::eeon() {
+  transport(bseeon, 0, true);
+}
+void LocalVCR::eeoff() {
+  transport(bseeoff, 0, true);
+}
+void LocalVCR::sbyon() {
+  transport(bssbyon, 0, true);
+}
+void LocalVCR::sbyoff() {
+  transport(bssbyoff, 0, true);
+}
+
+void LocalVCR::record() {
+  transport(bsrecord, 1 - moving_.load(), true);
+}
+
+void LocalVCR::shutfwd(int speed) {
+  auto frame = bsshutfwd;
+  frame[2] = static_cast<std::uint8_t>(speed & 0xFF);
+  frame[3] = static_cast<std::uint8_t>((speed + 0x34) & 0xFF);  // checksum: 21 + 13 = 34
+  CommandB0(frame);
+}
+
+void LocalVCR::shutrev(int speed) {
+  auto frame = bsshutrev;
+  frame[2] = static_cast<std::uint8_t>(speed & 0xFF);
+  frame[3] = static_cast<std::uint8_t>((speed + 0x44) & 0xFF);  // checksum: 21 + 23 = 44
+  CommandB0(frame);
+}
+
+void LocalVCR::SettleDown() {
+  cueplayFlag_.store(false);
+  reviewclipFlag_.store(false);
+  duration_.store(0);
+  sleeper_->wake();  // a review waiting for its out point gives up
+}
+
+// --- polling ---
+
+void LocalVCR::GetTC() {
+  startPolling(0);
+}
+
+void LocalVCR::startPolling(int firstDelayMs) {
+  if (!sop_.hasPort()) {
+    return;
+  }
+  std::lock_guard lock(threadsMutex_);
+  if (tcthread_ || closing_.load()) {
+    return;
+  }
+  tcthread_ = std::make_unique<TCThread>(*this, LANC_, zarix_, *sleeper_, firstDelayMs);
+}
+
+void LocalVCR::CommandB8() {
+  const SerialReply reply = exchange(bsgettc);
+  NumBytes_.store(reply.count);
+  if (reply.count == 7 && reply.bytes[0] == 0x74) {
+    // A reply whose minutes or seconds are not decimal digits is dropped whole: the previous
+    // timecode stays, so a corrupt reply can never trigger an out point early.
+    if (auto tc = BcdTimecode::decode(&reply.bytes[2])) {
+      tcframes_.store(tc->frames);
+      fields_.setTc(tc->text);
+      view_.ShowTC(tc->text);
+      if (ControllerApp::getuseclipboard()) {
+        view_.copyToClipboard(tc->text + "\n");
+      }
+      sleeper_->wake();  // a review waiting for its out point checks the new position
+    }
+  }
+  if (reply.count >= 8 && reply.bytes[0] == 0x79) {
+    ShowStat(ExtractStatusString(reply));
+  }
+}
+
+void LocalVCR::CommandStatus() {
+  NumBytes_.store(0);
+  const SerialReply reply = exchange(bsstatus);
+  if (closing_.load()) {
+    return;
+  }
+  NumBytes_.store(reply.count);
+  if (reply.count >= 8 && reply.bytes[0] == 0x79) {
+    ShowStat(ExtractStatusString(reply));
+  } else if (reply.count == 0 && sop_.hasOutStream()) {
+    ShowStat(nostatus);
+  } else if (!sop_.hasOutStream()) {
+    ShowStat(novcr);
+  }
+}
+
+std::string LocalVCR::ExtractStatusString(const SerialReply& reply) {
+  const std::uint8_t b3 = reply.bytes[3];
+  const std::uint8_t b4 = reply.bytes[4];
+  const std::uint8_t b6 = reply.bytes[6];
+  std::string text;
+  view_.clearbuttons();
+  auto bit = [&](bool set, const char* word, DeckButton button) {
+    if (set) {
+      text += word;
+      view_.hilight(button);
+    }
+  };
+  // During a review the transport bits would only flicker the highlights; the cue bits count.
+  if (!reviewclipFlag_.load()) {
+    bit(b3 & 0x01, "Play ", DeckButton::Play);
+    bit(b3 & 0x02, "Rec ", DeckButton::Record);
+    bit(b3 & 0x04, "FF ", DeckButton::Forward);
+    bit(b3 & 0x08, "REW ", DeckButton::Rewind);
+    bit(b3 & 0x20, "Stop ", DeckButton::Stop);
+    if (!lx1_) {
+      bit(b3 & 0x80, "Stby ", DeckButton::StandbyOn);
+      bit(b4 & 0x20, "Shuttle ", DeckButton::Shuttle);
+      bit(b4 & 0x10, "Jog ", (b4 & 0x04) ? DeckButton::JogReverse : DeckButton::JogForward);
+    }
+  }
+  cueup_.store((b4 & 0x01) != 0);
+  if (b4 & 0x01) {
+    text += "CuedUp ";
+  }
+  preroll_.store((b6 & 0x01) != 0);
+  if (b6 & 0x01) {
+    text += "PreCue ";
+  }
+  {
+    std::lock_guard lock(textMutex_);
+    StatusString_ = text;
+  }
+  sleeper_->wake();  // a cue thread waiting for cued up checks again
+  return text;
+}
+
+// --- cue and review ---
+
+void LocalVCR::MakeCueString() {
+  const std::string text = fields_.cue();
+  const auto bcd = BcdTimecode::encode(text, "Cue point");
+  std::lock_guard lock(textMutex_);
+  CueString_ = text;
+  std::copy(bcd.begin(), bcd.end(), bscue_.begin() + 2);
+  bscue_[6] = BcdTimecode::checksum(bscue_.data(), 6);
+}
+
+void LocalVCR::MakeCueOutString() {
+  const std::string text = fields_.end();
+  const auto bcd = BcdTimecode::encode(text, "Out point");
+  std::lock_guard lock(textMutex_);
+  EndString_ = text;
+  std::copy(bcd.begin(), bcd.end(), bscue_.begin() + 2);
+  bscue_[6] = BcdTimecode::checksum(bscue_.data(), 6);
+}
+
+void LocalVCR::cue() {
+  cueplayFlag_.store(false);
+  reviewclipFlag_.store(false);
+  MakeCueString();
+  CueUp();
+}
+
+void LocalVCR::cueout() {
+  cueplayFlag_.store(false);
+  reviewclipFlag_.store(false);
+  MakeCueOutString();
+  CueUp();
+}
+
+void LocalVCR::cueplay() {
+  cueplayFlag_.store(true);
+  reviewclipFlag_.store(false);
+  MakeCueString();
+  CueUp();
+}
+
+void LocalVCR::reviewclip() {
+  if (!lx1_) {
+    stop();
+  }
+  if (!lx1_ && !zarix_ && !sleeper_->sleep(1000)) {
+    return;
+  }
+  // Both texts are checked before anything changes, so a bad out point leaves the cue frame as
+  // it was.
+  const std::string cueText = fields_.cue();
+  const std::string endText = fields_.end();
+  const auto bcd = BcdTimecode::encode(cueText, "Cue point");
+  const int start = BcdTimecode::framesOf(cueText, "Cue point");
+  const int end = BcdTimecode::framesOf(endText, "Out point");
+  {
+    std::lock_guard lock(textMutex_);
+    std::copy(bcd.begin(), bcd.end(), bscue_.begin() + 2);
+    bscue_[6] = BcdTimecode::checksum(bscue_.data(), 6);
+    EndString_ = endText;
+  }
+  const int duration = end - start;
+  startframes_.store(start);
+  endframes_.store(end);
+  duration_.store(duration);
+  durationfr_.store(duration % 30);
+  durationsec_.store(duration / 30);
+  ShowStat("Reviewing Clip of Duration= " + std::to_string(duration));
+  if (!lx1_ && !zarix_ && !sleeper_->sleep(1000)) {
+    return;
+  }
+  if (duration > 0) {
+    cueplayFlag_.store(true);
+    reviewclipFlag_.store(true);
+    auto thread = startCue();
+    if (scriptactive_.load() && thread) {
+      waitForReview(thread);
+    }
+  } else {
+    println("No Review is possible");
+    startCue();
+    ShowStat("No Review is possible");
+  }
+}
+
+void LocalVCR::waitForReview(const std::shared_ptr<CueThread>& thread) {
+  // A script's "Review" returns when the clip has played to its out point. It also returns when
+  // the review was abandoned by a transport command (the thread ends without getting there), and
+  // at close; the deck is paused only when the clip was played out.
+  sleeper_->waitUntil([&thread] { return thread->gotthere() || thread->finished(); }, 100, -1);
+  if (thread->gotthere() && !closing_.load()) {
+    pause();
+  }
+}
+
+void LocalVCR::CueUp() {
+  startCue();
+}
+
+std::shared_ptr<CueThread> LocalVCR::startCue() {
+  if (!sop_.hasPort()) {
+    return nullptr;
+  }
+  if (lx1_ && moving_.load() == 0) {
+    play();
+    if (!sleeper_->sleep(500)) {
+      return nullptr;
+    }
+    pause();
+  }
+  const auto frame = getcueframe();
+  std::list<std::shared_ptr<CueThread>> done;
+  std::shared_ptr<CueThread> thread;
+  {
+    std::lock_guard lock(threadsMutex_);
+    if (closing_.load()) {
+      return nullptr;
+    }
+    // Finished threads are taken out here and joined below, outside the lock.
+    for (auto it = cuethreads_.begin(); it != cuethreads_.end();) {
+      if ((*it)->finished()) {
+        done.push_back(std::move(*it));
+        it = cuethreads_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+    thread = std::make_shared<CueThread>(*this, frame);
+    cuethreads_.push_back(thread);
+  }
+  return thread;
+}
+
+void LocalVCR::setcue() {
+  setCueText(tcText());
+  MakeCueString();
+}
+
+void LocalVCR::setreview() {
+  setEndText(tcText());
+}
+
+// --- scripts and the command language ---
+
+void LocalVCR::script() {
+  const std::string path = "Script.txt";
+  if (!std::filesystem::exists(path)) {
+    println("No script file found!");
+    sleeper_->sleep(1000);
+    scriptactive_.store(false);
+    return;
+  }
+  ScriptActiveGuard active(*this);
+  std::string failure;
+  {
+    ScriptFile file(path);
+    println(" ");
+    println("**********");
+    println("Found Script.txt File");
+    try {
+      while (!closing_.load()) {
+        const auto line = file.next();
+        if (!line || *line == "Quit" || line->size() < 4) {
+          break;
+        }
+        println(*line);
+        if ((*line)[0] == ';') {
+          continue;
+        }
+        if (!ParseNetCommand(*line)) {
+          println("Script Error");
+          break;
+        }
+      }
+    } catch (const std::exception& e) {
+      failure = e.what();
+    }
+    println("Script ended");
+    println("**********");
+    println(" ");
+  }
+  // A command that failed ends the script above; it is reported here as one line instead of
+  // escaping into the operator's thread.
+  if (!failure.empty()) {
+    println("Script stopped: " + failure);
+  }
+}
+
+bool LocalVCR::ParseNetCommand(const std::string& line) {
+  // Every word is at least four characters long, and so is every prefix test's reach.
+  if (line.size() < 4) {
+    return false;
+  }
+  struct Word {
+    const char* text;
+    void (LocalVCR::*run)();
+    bool allDecks;
+  };
+  static constexpr Word kWords[] = {
+      {"Play", &LocalVCR::play, true},
+      {"Pause", &LocalVCR::pause, true},
+      {"Stop", &LocalVCR::stop, true},
+      {"Forward", &LocalVCR::forward, true},
+      {"Rewind", &LocalVCR::rewind, true},
+      {"Record", &LocalVCR::record, true},
+      {"GetTC", nullptr, true},
+      {"Status", nullptr, true},
+      {"CueIn", &LocalVCR::cue, true},
+      {"CueOut", &LocalVCR::cueout, true},
+      {"SetIn", &LocalVCR::setcue, true},
+      {"SetOut", &LocalVCR::setreview, true},
+      {"CuePlay", &LocalVCR::cueplay, true},
+      {"Review", &LocalVCR::reviewclip, true},
+      {"JogF", &LocalVCR::jogf, false},
+      {"JogR", &LocalVCR::jogr, false},
+      {"Fast2", &LocalVCR::fasttwo, false},
+      {"Fast5", &LocalVCR::fastfive, false},
+      {"Slow5", &LocalVCR::slowfifth, false},
+      {"Slow3", &LocalVCR::slowthird, false},
+      {"Slow2", &LocalVCR::slowhalf, false},
+      {"EEOn", &LocalVCR::eeon, false},
+      {"EEOff", &LocalVCR::eeoff, false},
+      {"SbyOn", &LocalVCR::sbyon, false},
+      {"SbyOff", &LocalVCR::sbyoff, false},
+  };
+  for (const Word& word : kWords) {
+    if (!word.allDecks && lx1_) {
+      continue;
+    }
+    if (line == word.text) {
+      // "GetTC" and "Status" would answer a remote session that this program never opens.
+      if (word.run != nullptr) {
+        (this->*word.run)();
+      }
+      return true;
+    }
+  }
+  if (line.compare(0, 4, "Wait") == 0) {
+    const long long seconds = parseWaitSeconds(line.substr(4));
+    if (seconds > 0) {
+      const long long ms = seconds * 1000;
+      // Waits beyond the range of one sleep are made of several.
+      for (long long left = ms; left > 0 && !closing_.load();) {
+        const int chunk = static_cast<int>(std::min<long long>(left, 1000000000LL));
+        if (!sleeper_->sleep(chunk)) {
+          break;
+        }
+        left -= chunk;
+      }
+    }
+    return true;
+  }
+  if (line.compare(0, 3, "tc1") == 0) {
+    setCueText(line.substr(3));
+    return true;
+  }
+  if (line.compare(0, 3, "tc2") == 0) {
+    setEndText(line.substr(3));
+    return true;
+  }
   return false;
 }
-void LocalVCR::setscriptactive(bool) {}
+
+void LocalVCR::setscriptactive(bool on) {
+  scriptactive_.store(on);
+}
 bool LocalVCR::getscriptactive() const {
-  return false;
+  return scriptactive_.load();
 }
-void LocalVCR::CommandBLogger() {}
-void LocalVCR::ShowStat(const std::string&) {}
+
+// --- window ---
+
+void LocalVCR::CommandBLogger() {
+  view_.openLogger();
+}
+void LocalVCR::ShowStat(const std::string& text) {
+  view_.ShowStatus(text);
+}
+
+// --- field texts ---
+
 std::string LocalVCR::tcText() const {
-  return {};
+  return fields_.tc();
 }
 std::string LocalVCR::cueText() const {
-  return {};
+  return fields_.cue();
 }
 std::string LocalVCR::endText() const {
-  return {};
+  return fields_.end();
 }
-void LocalVCR::editCueText(const std::string&) {}
-void LocalVCR::editEndText(const std::string&) {}
-void LocalVCR::setCueText(const std::string&) {}
-void LocalVCR::setEndText(const std::string&) {}
+void LocalVCR::editCueText(const std::string& text) {
+  fields_.setCue(text);
+}
+void LocalVCR::editEndText(const std::string& text) {
+  fields_.setEnd(text);
+}
+
+void LocalVCR::setCueText(const std::string& text) {
+  fields_.setCue(text);
+  view_.ShowCueField(text);
+}
+
+void LocalVCR::setEndText(const std::string& text) {
+  fields_.setEnd(text);
+  view_.ShowEndField(text);
+}
+
+// --- state ---
+
 int LocalVCR::gettcframes() const {
-  return 0;
+  return tcframes_.load();
 }
 bool LocalVCR::getcueup() const {
-  return false;
+  return cueup_.load();
 }
 int LocalVCR::getmoving() const {
-  return 0;
+  return moving_.load();
 }
 std::string LocalVCR::getStatusString() const {
-  return {};
+  std::lock_guard lock(textMutex_);
+  return StatusString_;
+}
+int LocalVCR::getstartframes() const {
+  return startframes_.load();
+}
+int LocalVCR::getendframes() const {
+  return endframes_.load();
+}
+int LocalVCR::getduration() const {
+  return duration_.load();
+}
+int LocalVCR::getdurationsec() const {
+  return durationsec_.load();
+}
+int LocalVCR::getdurationfr() const {
+  return durationfr_.load();
+}
+bool LocalVCR::getcueplay() const {
+  return cueplayFlag_.load();
+}
+bool LocalVCR::getreviewclip() const {
+  return reviewclipFlag_.load();
+}
+bool LocalVCR::getpreroll() const {
+  return preroll_.load();
+}
+
+std::array<std::uint8_t, 7> LocalVCR::getcueframe() const {
+  std::lock_guard lock(textMutex_);
+  return bscue_;
+}
+
+void LocalVCR::DelayT(int ms) {
+  sleeper_->sleep(ms);
+}
+
+void LocalVCR::setSleeper(std::shared_ptr<Sleeper> sleeper) {
+  if (sleeper) {
+    sleeper_ = std::move(sleeper);
+  }
+}
+
+void LocalVCR::setLineSink(std::function<void(const std::string&)> sink) {
+  std::lock_guard lock(sinkMutex_);
+  sink_ = std::move(sink);
+}
+
+void LocalVCR::println(const std::string& line) {
+  std::lock_guard lock(sinkMutex_);
+  if (sink_) {
+    sink_(line);
+    return;
+  }
+  std::cout << (line + "\n") << std::flush;
+}
+
+void LocalVCR::reportError(const std::string& where, const std::string& what) {
+  println(where + " error: " + what);
 }

@@ -3,14 +3,24 @@
 // Public face of the deck controller, fixed so the windows can be written against it. The deck
 // layer owns the implementation and may add private members; callers use only what is below.
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <list>
+#include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 
 #include "deck/DeckView.h"
+#include "deck/FieldStore.h"
 #include "serial/CommandLink.h"
+
+class Sleeper;
+class TCThread;
+class CueThread;
+class OperatorWorker;
 
 class LocalVCR {
  public:
@@ -100,6 +110,114 @@ class LocalVCR {
   int getmoving() const;
   std::string getStatusString() const;
 
+  // --- additions of the deck layer ---
+  using Frame3 = std::array<std::uint8_t, 3>;
+  using Frame4 = std::array<std::uint8_t, 4>;
+  // The deck's command set. The cue and shuttle frames are built per call from their templates.
+  static constexpr Frame3 bsplay{0x20, 0x01, 0x21};
+  static constexpr Frame3 bsrecord{0x20, 0x02, 0x22};
+  static constexpr Frame3 bsstop{0x20, 0x00, 0x20};
+  static constexpr Frame3 bsforward{0x20, 0x10, 0x30};
+  static constexpr Frame3 bsrewind{0x20, 0x20, 0x40};
+  static constexpr Frame3 bssbyon{0x20, 0x05, 0x25};
+  static constexpr Frame3 bssbyoff{0x20, 0x04, 0x24};
+  static constexpr Frame3 bseeon{0x20, 0x61, 0x81};
+  static constexpr Frame3 bseeoff{0x20, 0x60, 0x80};
+  static constexpr Frame4 bspause{0x21, 0x13, 0x00, 0x34};
+  static constexpr Frame4 bsslowfifth{0x21, 0x12, 0x2D, 0x60};
+  static constexpr Frame4 bsslowthird{0x21, 0x12, 0x30, 0x63};
+  static constexpr Frame4 bsslowhalf{0x21, 0x12, 0x36, 0x69};
+  static constexpr Frame4 bsfasttwo{0x21, 0x13, 0x4A, 0x7E};
+  static constexpr Frame4 bsfastfive{0x21, 0x13, 0x82, 0xB6};
+  static constexpr Frame4 bsjogf{0x21, 0x11, 0x10, 0x42};
+  static constexpr Frame4 bsjogr{0x21, 0x21, 0x10, 0x52};
+  static constexpr std::array<std::uint8_t, 5> bsshutfwd{0x21, 0x13, 0x20, 0x00, 0x00};
+  static constexpr std::array<std::uint8_t, 5> bsshutrev{0x21, 0x23, 0x20, 0x00, 0x00};
+  static constexpr std::array<std::uint8_t, 7> bscue{0x24, 0x31, 0x00, 0x01, 0x01, 0x00, 0x57};
+  static constexpr Frame4 bsstatus{0x61, 0x20, 0x09, 0x8A};
+  static constexpr Frame4 bsgettc{0x61, 0x0C, 0x03, 0x70};
+  static constexpr Frame4 bssettimemode{0x41, 0x36, 0x00, 0x77};
+  static constexpr const char* nostatus = "No Device Status";
+  static constexpr const char* novcr = "No RS422 I/O";
+
+  // The controller's pause: sleeps ms milliseconds on the caller's thread and ends at once when
+  // the controller closes. Windows use it for the waits inside their posted actions.
+  void DelayT(int ms);
+
+  int getstartframes() const;
+  int getendframes() const;
+  int getduration() const;
+  int getdurationsec() const;
+  int getdurationfr() const;
+  bool getcueplay() const;
+  bool getreviewclip() const;
+  bool getpreroll() const;
+  // The cue frame as the next cue will send it.
+  std::array<std::uint8_t, 7> getcueframe() const;
+  // True when the operator worker has nothing queued or running.
+  bool workerIdle() const;
+
+  // Test seams. Replace the sleeper behind every wait (before start() and any operation), and
+  // the sink of the lines the controller prints (standard output by default).
+  void setSleeper(std::shared_ptr<Sleeper> sleeper);
+  void setLineSink(std::function<void(const std::string&)> sink);
+
  private:
-  // Private state: the deck layer fills this in.
+  friend class TCThread;
+  friend class CueThread;
+
+  // One exchange; answers the caller's own reply. Nothing is sent once the controller is closing
+  // unless force is set (the closing sequence's own stop frames).
+  SerialReply exchange(std::span<const std::uint8_t> frame, bool force = false);
+  void transport(std::span<const std::uint8_t> frame, int moving, bool settle);
+  std::string ExtractStatusString(const SerialReply& reply);
+  void startPolling(int firstDelayMs);
+  // Starts a cue thread with the current cue frame; answers it (null without a serial port).
+  std::shared_ptr<CueThread> startCue();
+  void waitForReview(const std::shared_ptr<CueThread>& thread);
+  void println(const std::string& line);
+  void reportError(const std::string& where, const std::string& what);
+  Sleeper& sleeper() const { return *sleeper_; }
+
+  CommandLink& sop_;
+  DeckView& view_;
+  const bool LANC_;
+  const bool lx1_;
+  const bool zarix_;
+
+  std::atomic<bool> scriptactive_{false};
+  std::atomic<bool> cueup_{false};
+  std::atomic<bool> preroll_{false};
+  std::atomic<bool> cueplayFlag_{false};
+  std::atomic<bool> reviewclipFlag_{false};
+  std::atomic<int> tcframes_{0};
+  std::atomic<int> startframes_{0};
+  std::atomic<int> endframes_{0};
+  std::atomic<int> duration_{0};
+  std::atomic<int> durationsec_{0};
+  std::atomic<int> durationfr_{0};
+  std::atomic<int> moving_{0};
+  std::atomic<int> NumBytes_{0};
+  std::atomic<bool> started_{false};
+  std::atomic<bool> closing_{false};
+  std::atomic<bool> closed_{false};
+
+  FieldStore fields_;
+  mutable std::mutex textMutex_;  // StatusString_, CueString_, EndString_, bscue_, lastReply_
+  std::string StatusString_;
+  std::string CueString_ = "00:00:00:00";
+  std::string EndString_ = "00:00:00:00";
+  std::array<std::uint8_t, 7> bscue_ = bscue;
+  SerialReply SerIn_;
+
+  std::shared_ptr<Sleeper> sleeper_;
+  std::mutex sinkMutex_;
+  std::function<void(const std::string&)> sink_;
+
+  std::mutex closeMutex_;    // one close() at a time
+  std::mutex threadsMutex_;  // tcthread_, cuethreads_
+  std::unique_ptr<TCThread> tcthread_;
+  std::list<std::shared_ptr<CueThread>> cuethreads_;
+  std::unique_ptr<OperatorWorker> worker_;
+  std::atomic<int> pollErrors_{0};
 };

@@ -1,0 +1,98 @@
+#include "deck/CueThread.h"
+
+#include <exception>
+
+#include "deck/LocalVCR.h"
+#include "deck/Sleeper.h"
+
+CueThread::CueThread(LocalVCR& svcr, const std::array<std::uint8_t, 7>& cueFrame)
+    : svcr_(svcr), cueFrame_(cueFrame), thread_([this] { run(); }) {}
+
+CueThread::~CueThread() {
+  join();
+}
+
+void CueThread::join() {
+  if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) {
+    thread_.join();
+  }
+}
+
+void CueThread::run() {
+  try {
+    steps();
+  } catch (const std::exception& e) {
+    svcr_.reportError("Cue", e.what());
+  } catch (...) {
+    svcr_.reportError("Cue", "unknown error");
+  }
+  // The window is unlocked on every way out, so a failed or abandoned cue never leaves the cue
+  // buttons disabled.
+  svcr_.view_.setCueLocked(false);
+  finished_.store(true);
+  svcr_.sleeper().wake();  // a script waiting for this review checks again
+}
+
+void CueThread::steps() {
+  LocalVCR& v = svcr_;
+  Sleeper& sleeper = v.sleeper();
+  const bool lx1 = v.lx1_;
+  const bool zarix = v.zarix_;
+
+  // The LX1 takes the cue command only from pause.
+  if (lx1) {
+    v.CommandB0(LocalVCR::bspause);
+  }
+  v.view_.setCueLocked(true);
+  v.cueup_.store(false);
+  v.moving_.store(1);
+  v.CommandB0(cueFrame_);
+
+  // The polling thread sets cueup from the deck's status; a deck that never reports it is
+  // treated as cued after the longest wait.
+  sleeper.waitUntil([&v] { return v.cueup_.load(); }, 20, maxtriesFor(lx1) * 20);
+  if (sleeper.closing()) {
+    return;
+  }
+  if (!lx1) {
+    v.CommandB0(LocalVCR::bspause);
+  }
+  if (!sleeper.sleep(zarix ? 50 : 2000)) {
+    return;
+  }
+  v.cueup_.store(true);
+  v.moving_.store(0);
+  v.ShowStat("CUED!!");
+  if (!sleeper.sleep(zarix ? 20 : 2000)) {
+    return;
+  }
+  if (v.cueplayFlag_.load()) {
+    v.CommandB0(LocalVCR::bsplay);
+  }
+  v.cueplayFlag_.store(false);
+  gotthere_.store(false);
+
+  if (v.reviewclipFlag_.load()) {
+    // Play to the out point. The wait ends when the polled timecode reaches one frame before it,
+    // or when a transport command abandons the review (SettleDown clears the flag). Polling
+    // wakes the wait on every new timecode; the 50 ms check is only a safety net.
+    auto reached = [&v] { return v.endframes_.load() - 1 <= v.tcframes_.load(); };
+    sleeper.waitUntil([&] { return reached() || !v.reviewclipFlag_.load(); }, 50, -1);
+    if (sleeper.closing()) {
+      return;
+    }
+    if (reached() && v.reviewclipFlag_.load()) {
+      if (lx1) {
+        v.CommandB0(LocalVCR::bspause);
+      } else {
+        v.CommandB0(LocalVCR::bsstop);
+      }
+      gotthere_.store(true);
+      v.duration_.store(0);
+    }
+  }
+  v.reviewclipFlag_.store(false);
+  if (!v.getscriptactive()) {
+    v.println("Cue/Review/Play Finished!");
+  }
+}

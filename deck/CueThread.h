@@ -1,0 +1,39 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+class LocalVCR;
+
+// One cue, cue-and-play, cue-to-out or clip review: sends the cue frame, waits for the deck to
+// report cued up, lets the transport settle, optionally plays, and for a review halts the deck
+// one frame before the out point. Several may run at once; each ends by itself, or early when
+// the controller closes. The destructor joins.
+class CueThread {
+ public:
+  CueThread(LocalVCR& svcr, const std::array<std::uint8_t, 7>& cueFrame);
+  ~CueThread();
+  CueThread(const CueThread&) = delete;
+  CueThread& operator=(const CueThread&) = delete;
+
+  // Upper bound of the cued-up wait in 20 ms steps: 2500, or 100 on the LX1.
+  static int maxtriesFor(bool lx1) { return lx1 ? 100 : 2500; }
+
+  // The review reached its out point and the deck was halted there.
+  bool gotthere() const { return gotthere_.load(); }
+  // The thread has done its last step.
+  bool finished() const { return finished_.load(); }
+  void join();
+
+ private:
+  void run();
+  void steps();
+
+  LocalVCR& svcr_;
+  const std::array<std::uint8_t, 7> cueFrame_;
+  std::atomic<bool> gotthere_{false};
+  std::atomic<bool> finished_{false};
+  std::jthread thread_;  // last: starts after every other member exists
+};

@@ -1,0 +1,67 @@
+#include "deck/OperatorWorker.h"
+
+#include <exception>
+
+OperatorWorker::OperatorWorker(Report report)
+    : report_(std::move(report)), thread_([this](std::stop_token token) { run(token); }) {}
+
+OperatorWorker::~OperatorWorker() {
+  stop();
+}
+
+void OperatorWorker::post(std::function<void()> action) {
+  {
+    std::lock_guard lock(mutex_);
+    if (stopped_) {
+      return;
+    }
+    queue_.push_back(std::move(action));
+  }
+  cv_.notify_one();
+}
+
+void OperatorWorker::stop() {
+  {
+    std::lock_guard lock(mutex_);
+    stopped_ = true;
+    queue_.clear();
+  }
+  thread_.request_stop();
+  if (thread_.joinable() && !onWorkerThread()) {
+    thread_.join();
+  }
+}
+
+bool OperatorWorker::onWorkerThread() const {
+  return std::this_thread::get_id() == thread_.get_id();
+}
+
+bool OperatorWorker::idle() const {
+  std::lock_guard lock(mutex_);
+  return queue_.empty() && !running_;
+}
+
+void OperatorWorker::run(std::stop_token token) {
+  for (;;) {
+    std::function<void()> action;
+    {
+      std::unique_lock lock(mutex_);
+      cv_.wait(lock, token, [this] { return !queue_.empty(); });
+      if (token.stop_requested() || queue_.empty()) {
+        return;
+      }
+      action = std::move(queue_.front());
+      queue_.pop_front();
+      running_ = true;
+    }
+    try {
+      action();
+    } catch (const std::exception& e) {
+      report_(e.what());
+    } catch (...) {
+      report_("unknown error");
+    }
+    std::lock_guard lock(mutex_);
+    running_ = false;
+  }
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <functional>
+
+// Every wait of the deck controller goes through one Sleeper: the fixed pauses of its sequences,
+// the polling interval, and the waits for a deck state (cued up, the out point, the end of a
+// review). The program uses ConditionSleeper; tests substitute one that records the waits and
+// returns at once.
+class Sleeper {
+ public:
+  virtual ~Sleeper() = default;
+
+  // Waits ms milliseconds (0 or less returns at once). Ends early once shutdown() was called and
+  // answers false then; answers true after a full wait.
+  virtual bool sleep(int ms) = 0;
+
+  // A pause that shutdown() does not shorten: the controller's own closing sequence uses it.
+  virtual void hold(int ms) = 0;
+
+  // Waits until done() answers true, for at most limitMs (negative: no limit). done() is checked
+  // at once, whenever wake() is called, and at least every checkMs. Answers true when done()
+  // became true; false when the limit passed or shutdown() was called.
+  virtual bool waitUntil(const std::function<bool()>& done, int checkMs, int limitMs) = 0;
+
+  // Something a waitUntil() may be waiting for has changed: check again now.
+  virtual void wake() = 0;
+
+  // The controller is closing: every wait ends now, and every later one returns at once.
+  virtual void shutdown() = 0;
+  virtual bool closing() const = 0;
+};

@@ -1,0 +1,66 @@
+#include "deck/TCThread.h"
+
+#include <exception>
+
+#include "deck/LocalVCR.h"
+#include "deck/Sleeper.h"
+
+TCThread::TCThread(LocalVCR& svcr, bool LANC, bool zarix, Sleeper& sleeper, int firstDelayMs)
+    : svcr_(svcr),
+      sleeper_(sleeper),
+      sleeptime_(intervalFor(LANC, zarix)),
+      firstDelayMs_(firstDelayMs),
+      thread_([this] { run(); }) {}
+
+TCThread::~TCThread() {
+  stopme();
+  join();
+}
+
+int TCThread::intervalFor(bool LANC, bool zarix) {
+  int ms = 35;
+  if (LANC) {
+    ms = 60;
+  }
+  if (zarix) {
+    ms = 20;
+  }
+  return ms;
+}
+
+void TCThread::stopme() {
+  a_.store(false);
+}
+
+void TCThread::join() {
+  if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) {
+    thread_.join();
+  }
+}
+
+void TCThread::run() {
+  if (firstDelayMs_ > 0 && !sleeper_.sleep(firstDelayMs_)) {
+    return;
+  }
+  while (a_.load()) {
+    if (!sleeper_.sleep(sleeptime_.load())) {
+      return;  // the controller is closing
+    }
+    // A failing link must not end the polling: the controller reports it and the next cycle
+    // tries again.
+    try {
+      svcr_.CommandB8();
+      if (n_ == 0) {
+        svcr_.CommandStatus();
+      }
+    } catch (const std::exception& e) {
+      svcr_.reportError("Timecode polling", e.what());
+    } catch (...) {
+      svcr_.reportError("Timecode polling", "unknown error");
+    }
+    n_ += 1;
+    if (n_ > 7) {
+      n_ = 0;
+    }
+  }
+}
