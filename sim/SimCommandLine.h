@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "sim/EmulatorOptions.h"
+
+// The options of the orva-decksim program, read into emulator options.
+class SimCommandLine {
+ public:
+  struct Result {
+    EmulatorOptions options;
+    bool help = false;
+    std::string error;  // empty when the arguments are good
+  };
+
+  static Result parse(const std::vector<std::string>& args);
+  static std::string usage();
+};
