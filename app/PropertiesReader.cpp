@@ -1,0 +1,355 @@
+#include "app/PropertiesReader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+
+namespace {
+
+// Problems beyond this many are counted but not described: a damaged 10 MB file must not turn
+// into a 10 MB report.
+constexpr std::size_t kMaxProblems = 10;
+
+bool isBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\f';
+}
+
+std::string_view stripLeadingBlanks(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size() && isBlank(s[i])) {
+    ++i;
+  }
+  return s.substr(i);
+}
+
+std::size_t trailingBackslashes(std::string_view s) {
+  std::size_t n = 0;
+  while (n < s.size() && s[s.size() - 1 - n] == '\\') {
+    ++n;
+  }
+  return n;
+}
+
+int hexValue(char c) {
+  if (c >= '0' && c <= '9') {
+    return c - '0';
+  }
+  if (c >= 'a' && c <= 'f') {
+    return c - 'a' + 10;
+  }
+  if (c >= 'A' && c <= 'F') {
+    return c - 'A' + 10;
+  }
+  return -1;
+}
+
+void appendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+// Escapes produce UTF-16 code units (\uD83D\uDE00 is one character); pairs are joined here and
+// a surrogate without its partner becomes U+FFFD, since UTF-8 cannot carry it.
+std::string utf16ToUtf8(const std::u16string& units) {
+  std::string out;
+  out.reserve(units.size());
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    char32_t u = units[i];
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF) {
+      char32_t low = units[++i];
+      appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+    } else if (u >= 0xD800 && u <= 0xDFFF) {
+      appendUtf8(out, 0xFFFD);
+    } else {
+      appendUtf8(out, u);
+    }
+  }
+  return out;
+}
+
+// Splits text into natural lines ending in LF, CR LF or CR, counting them from 1.
+class LineCursor {
+ public:
+  explicit LineCursor(std::string_view text) : text_(text) {}
+
+  bool next(std::string_view& line) {
+    if (pos_ >= text_.size()) {
+      return false;
+    }
+    std::size_t end = text_.find_first_of("\r\n", pos_);
+    if (end == std::string_view::npos) {
+      line = text_.substr(pos_);
+      pos_ = text_.size();
+    } else {
+      line = text_.substr(pos_, end - pos_);
+      pos_ = end + 1;
+      if (text_[end] == '\r' && pos_ < text_.size() && text_[pos_] == '\n') {
+        ++pos_;
+      }
+    }
+    ++number_;
+    return true;
+  }
+
+  int number() const { return number_; }
+
+ private:
+  std::string_view text_;
+  std::size_t pos_ = 0;
+  int number_ = 0;
+};
+
+// Owns one open file descriptor and closes it on every path.
+class FileHandle {
+ public:
+  explicit FileHandle(int fd) : fd_(fd) {}
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  ~FileHandle() {
+    if (fd_ >= 0) {
+      ::close(fd_);  // a failure to close a file we only read changes nothing
+    }
+  }
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+std::string errnoText(int e) {
+  return std::system_category().message(e);
+}
+
+}  // namespace
+
+void PropertiesReader::parse(std::string_view bytes) {
+  entries_.clear();
+  problems_.clear();
+  problemCount_ = 0;
+  error_.clear();
+
+  // Editors that save UTF-8 put a byte order mark in front; left in place it would become part
+  // of the first key and silently hide that setting.
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+    bytes.remove_prefix(3);
+  }
+
+  LineCursor cursor(bytes);
+  std::string logical;
+  std::string_view natural;
+  while (cursor.next(natural)) {
+    natural = stripLeadingBlanks(natural);
+    if (natural.empty() || natural.front() == '#' || natural.front() == '!') {
+      continue;
+    }
+    const int firstLine = cursor.number();
+    logical.assign(natural);
+    // An odd number of backslashes at the end joins the next line; an even number is a run of
+    // escaped backslashes. Each joined piece is judged on its own trailing backslashes.
+    std::string_view piece = natural;
+    while (trailingBackslashes(piece) % 2 == 1) {
+      logical.pop_back();
+      std::string_view next;
+      if (!cursor.next(next)) {
+        break;  // a backslash at the very end of the file continues nothing
+      }
+      next = stripLeadingBlanks(next);
+      if (next.empty()) {
+        break;  // a blank line ends the value
+      }
+      logical.append(next);
+      piece = next;
+    }
+    addLogicalLine(logical, firstLine);
+  }
+  if (problemCount_ > problems_.size()) {
+    problems_.push_back(std::to_string(problemCount_ - problems_.size()) + " more problems");
+  }
+}
+
+void PropertiesReader::noteProblem(int lineNumber, const char* what) {
+  if (problemCount_++ < kMaxProblems) {
+    problems_.push_back("line " + std::to_string(lineNumber) + ": " + what);
+  }
+}
+
+void PropertiesReader::addLogicalLine(std::string_view line, int lineNumber) {
+  // The key ends at the first unescaped '=', ':' or blank. Blanks after it are skipped, and so
+  // is one '=' or ':' among them when the key ended at a blank.
+  const std::size_t n = line.size();
+  std::size_t keyLen = 0;
+  std::size_t valueStart = n;
+  bool hasSeparator = false;
+  bool escaped = false;
+  while (keyLen < n) {
+    const char c = line[keyLen];
+    if ((c == '=' || c == ':') && !escaped) {
+      valueStart = keyLen + 1;
+      hasSeparator = true;
+      break;
+    }
+    if (isBlank(c) && !escaped) {
+      valueStart = keyLen + 1;
+      break;
+    }
+    escaped = (c == '\\') ? !escaped : false;
+    ++keyLen;
+  }
+  while (valueStart < n) {
+    const char c = line[valueStart];
+    if (!isBlank(c)) {
+      if (!hasSeparator && (c == '=' || c == ':')) {
+        hasSeparator = true;
+      } else {
+        break;
+      }
+    }
+    ++valueStart;
+  }
+  std::string key = decode(line.substr(0, keyLen), lineNumber);
+  std::string value = decode(line.substr(valueStart), lineNumber);
+  entries_.insert_or_assign(std::move(key), std::move(value));
+}
+
+std::string PropertiesReader::decode(std::string_view raw, int lineNumber) {
+  std::u16string units;
+  units.reserve(raw.size());
+  std::size_t i = 0;
+  while (i < raw.size()) {
+    // Each byte is one ISO 8859-1 character, whose code equals the byte's value.
+    const auto c = static_cast<unsigned char>(raw[i++]);
+    if (c != '\\') {
+      units.push_back(c);
+      continue;
+    }
+    if (i >= raw.size()) {
+      break;  // nothing left to escape
+    }
+    const auto e = static_cast<unsigned char>(raw[i++]);
+    switch (e) {
+      case 't':
+        units.push_back(u'\t');
+        break;
+      case 'n':
+        units.push_back(u'\n');
+        break;
+      case 'r':
+        units.push_back(u'\r');
+        break;
+      case 'f':
+        units.push_back(u'\f');
+        break;
+      case 'u': {
+        int value = 0;
+        bool ok = i + 4 <= raw.size();
+        for (std::size_t k = 0; ok && k < 4; ++k) {
+          const int h = hexValue(raw[i + k]);
+          ok = h >= 0;
+          value = value * 16 + h;
+        }
+        if (ok) {
+          units.push_back(static_cast<char16_t>(value));
+          i += 4;
+        } else {
+          // Keep what was written after the backslash, as for any other escaped character.
+          units.push_back(u'u');
+          noteProblem(lineNumber, "malformed \\uXXXX escape");
+        }
+        break;
+      }
+      default:
+        units.push_back(e);
+        break;
+    }
+  }
+  return utf16ToUtf8(units);
+}
+
+PropertiesReader::LoadResult PropertiesReader::load(const std::string& path) {
+  entries_.clear();
+  problems_.clear();
+  problemCount_ = 0;
+  error_.clear();
+
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    const int e = errno;
+    if (e == ENOENT || e == ENOTDIR) {
+      return LoadResult::Missing;
+    }
+    error_ = errnoText(e);
+    return LoadResult::Unreadable;
+  }
+  // O_NONBLOCK: should a pipe or device take the file's place, opening it must not hang.
+  FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (file.get() < 0) {
+    error_ = errnoText(errno);
+    return LoadResult::Unreadable;
+  }
+  if (::fstat(file.get(), &st) != 0) {
+    error_ = errnoText(errno);
+    return LoadResult::Unreadable;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    error_ = "not a regular file";
+    return LoadResult::Unreadable;
+  }
+  if (static_cast<unsigned long long>(st.st_size) > kMaxFileBytes) {
+    error_ = "file too large";
+    return LoadResult::Unreadable;
+  }
+
+  std::string bytes;
+  bytes.resize(static_cast<std::size_t>(st.st_size));
+  std::size_t got = 0;
+  for (;;) {
+    if (got == bytes.size()) {
+      if (bytes.size() > kMaxFileBytes) {
+        error_ = "file too large";
+        return LoadResult::Unreadable;
+      }
+      // The file may have grown since fstat: keep reading until end of file.
+      bytes.resize(bytes.size() + 4096);
+    }
+    const ssize_t r = ::read(file.get(), bytes.data() + got, bytes.size() - got);
+    if (r < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      error_ = errnoText(errno);
+      return LoadResult::Unreadable;
+    }
+    if (r == 0) {
+      break;
+    }
+    got += static_cast<std::size_t>(r);
+  }
+  bytes.resize(got);
+  parse(bytes);
+  return LoadResult::Loaded;
+}
+
+std::optional<std::string> PropertiesReader::get(const std::string& key) const {
+  auto it = entries_.find(key);
+  if (it == entries_.end()) {
+    return std::nullopt;
+  }
+  return it->second;
+}
