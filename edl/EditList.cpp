@@ -1,0 +1,329 @@
+#include "edl/EditList.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <iostream>
+#include <memory>
+
+#include "app/ControllerApp.h"
+#include "edl/Timecode.h"
+
+namespace {
+
+// "path (reason)", the way a file that cannot be opened is described.
+std::string describe(const std::string& path, int err) {
+  return path + " (" + std::strerror(err) + ")";
+}
+
+struct FileCloser {
+  void operator()(std::FILE* f) const {
+    if (f != nullptr) {
+      std::fclose(f);
+    }
+  }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// Reads one line of bytes, ending at CR, LF or CR LF (the terminator is not kept). Answers false
+// at end of file when nothing was read.
+bool readLine(std::FILE* f, std::string& line) {
+  line.clear();
+  int c = std::getc(f);
+  if (c == EOF) {
+    return false;
+  }
+  while (c != EOF && c != '\n' && c != '\r') {
+    line.push_back(static_cast<char>(c));
+    c = std::getc(f);
+  }
+  if (c == '\r') {
+    int next = std::getc(f);
+    if (next != '\n' && next != EOF) {
+      std::ungetc(next, f);
+    }
+  }
+  return true;
+}
+
+// A temporary file beside the target that is removed unless it was renamed onto the target.
+class TempFile {
+ public:
+  explicit TempFile(const std::string& target) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+      name_ = target + ".orva-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+      fd_ = ::open(name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd_ < 0 && errno != EEXIST) {
+        break;
+      }
+    }
+    if (fd_ < 0) {
+      name_.clear();
+    }
+  }
+  ~TempFile() {
+    if (fd_ >= 0) {
+      ::close(fd_);
+    }
+    if (!name_.empty()) {
+      ::unlink(name_.c_str());
+    }
+  }
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+
+  int fd() const { return fd_; }
+  // Closes the descriptor; answers 0 or the error number.
+  int close() {
+    int rc = ::close(fd_);
+    fd_ = -1;
+    return rc == 0 ? 0 : errno;
+  }
+  // Moves the file onto the target; answers 0 or the error number.
+  int commit(const std::string& target) {
+    if (::rename(name_.c_str(), target.c_str()) != 0) {
+      return errno;
+    }
+    name_.clear();
+    return 0;
+  }
+
+ private:
+  int fd_ = -1;
+  std::string name_;
+};
+
+// Writes all bytes; answers 0 or the error number.
+int writeAll(int fd, const std::string& data) {
+  std::size_t done = 0;
+  while (done < data.size()) {
+    ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return errno;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
+}  // namespace
+
+EditList::EditList() : out_(&std::cout) {
+  for (int i = 0; i < kEntries; ++i) {
+    EdNumArray[i] = eventNumber(i);
+    ClipNameArray[i] = initialName(i);
+    SrcInArray[i] = std::string(TCString);
+    SrcOutArray[i] = std::string(TCString);
+  }
+}
+
+std::string EditList::eventNumber(int i) {
+  int n = i + 1;
+  if (n < 10) {
+    return "00" + std::to_string(n);
+  }
+  if (n < 100) {
+    return "0" + std::to_string(n);
+  }
+  return std::to_string(n);
+}
+
+std::string EditList::initialName(int i) {
+  int n = (i + 1) % 100;
+  return std::string("Name") + static_cast<char>('0' + n / 10) + static_cast<char>('0' + n % 10);
+}
+
+void EditList::println(std::string_view text) {
+  *out_ << text << '\n';
+  out_->flush();
+}
+
+void EditList::getduration(int i) {
+  // Both conversions happen before anything is stored, so a failure changes nothing.
+  int in = Timecode::frames(SrcInArray.at(i));
+  int out = Timecode::frames(SrcOutArray.at(i));
+  startframes = in;
+  endframes = out;
+  duration = out - in;
+}
+
+std::string EditList::eventLine(int i, const std::string& recordIn,
+                                const std::string& recordOut) const {
+  std::string reel = ClipNameArray[i].empty() ? std::string("S") : ClipNameArray[i].substr(0, 6);
+  reel += ' ';
+  while (reel.size() < 6) {
+    reel += ' ';
+  }
+  std::string line = eventNumber(i);
+  line += "  ";
+  line += reel;
+  line += "   ";
+  line += "AA/V  C        ";
+  line += SrcInArray[i];
+  line += ' ';
+  line += SrcOutArray[i];
+  line += ' ';
+  line += recordIn;
+  line += ' ';
+  line += recordOut;
+  line += " \r\n";
+  return line;
+}
+
+bool EditList::SaveEDL(const std::string& path) {
+  std::string content = "TITLE: " + savename + " \r\n";
+  content += "REM Made by " + ControllerApp::title + " \r\n";
+  content += "FCM: NON-DROP FRAME \r\n";
+
+  // Compose every event before touching the disk: a malformed time must not cost the operator
+  // the list saved there before.
+  std::string recordIn = "01:00:00" + FCMString + "00";
+  for (int i = 0;; ++i) {
+    std::string recordOut;
+    try {
+      getduration(i);
+      recordOut = Timecode::MakeZeroString2(recordIn, duration, FCMString);
+    } catch (const std::exception&) {
+      std::string what = "source in";
+      std::string text = SrcInArray[i];
+      if (Timecode::wellFormed(SrcInArray[i])) {
+        what = Timecode::wellFormed(SrcOutArray[i]) ? "record in" : "source out";
+        text = what == "record in" ? recordIn : SrcOutArray[i];
+      }
+      println("EDL not saved: entry " + std::to_string(i + 1) + " " + what + " \"" + text +
+              "\" is not a time hh:mm:ss:ff");
+      return false;
+    }
+    content += eventLine(i, recordIn, recordOut);
+    recordIn = recordOut;
+    if (i + 1 >= kEntries || SrcOutArray[i + 1] == TCString) {
+      break;
+    }
+  }
+
+  struct stat st {};
+  bool exists = ::stat(path.c_str(), &st) == 0;
+  if (exists && S_ISDIR(st.st_mode)) {
+    println("FileStreamError: " + describe(path, EISDIR));
+    return false;
+  }
+  TempFile tmp(path);
+  if (tmp.fd() < 0) {
+    println("FileStreamError: " + describe(path, errno));
+    return false;
+  }
+  if (exists) {
+    ::fchmod(tmp.fd(), st.st_mode & 07777);  // keep the replaced file's permissions
+  }
+  int err = writeAll(tmp.fd(), content);
+  if (err == 0 && ::fsync(tmp.fd()) != 0) {
+    err = errno;
+  }
+  if (err != 0) {
+    println(std::string("FileIOError: ") + std::strerror(err) + " 1");
+    return false;
+  }
+  err = tmp.close();
+  if (err == 0) {
+    err = tmp.commit(path);
+  }
+  if (err != 0) {
+    println(std::string("FileIOError: ") + std::strerror(err) + " 2");
+    return false;
+  }
+  return true;
+}
+
+bool EditList::getsourcetime(std::string_view line, std::size_t from) {
+  if (line.size() < 20) {
+    return true;
+  }
+  std::size_t p = line.find(':', from);
+  if (p == std::string_view::npos || p < 20 || !Timecode::isnumeric(line[p - 1])) {
+    return true;
+  }
+  std::string_view ts = line.substr(p - 2);
+  // Both times must be there in full; otherwise the line is left out rather than half taken.
+  if (ts.size() < 13) {
+    return false;
+  }
+  std::size_t second = ts[12] == ' ' ? 13 : 12;
+  if (ts.size() < second + 11) {
+    return false;
+  }
+  timestring = std::string(ts);
+  timestring1 = std::string(ts.substr(0, 11));
+  timestring2 = std::string(ts.substr(second, 11));
+  if (ControllerApp::verbose) {
+    println(timestring1 + " " + timestring2);
+  }
+  return true;
+}
+
+int EditList::LoadEDL(const std::string& path) {
+  println(" ");
+  FilePtr file(std::fopen(path.c_str(), "rb"));
+  if (!file) {
+    println("FileStreamError: " + describe(path, errno));
+    println(" ");
+    return 0;
+  }
+  struct stat st {};
+  if (::fstat(::fileno(file.get()), &st) == 0 && S_ISDIR(st.st_mode)) {
+    println("FileStreamError: " + describe(path, EISDIR));
+    println(" ");
+    return 0;
+  }
+
+  int i = 0;
+  if (std::getc(file.get()) == 'T') {
+    std::string line;
+    bool first = true;
+    while (i < kEntries && readLine(file.get(), line)) {
+      // The first line lost its leading T to the check above; a long title line is still a
+      // title line and must not become an entry.
+      bool titleLine = first ? line.compare(0, 2, "IT") == 0 : line.compare(0, 3, "TIT") == 0;
+      first = false;
+      if (line.size() <= 5) {
+        continue;
+      }
+      if (ControllerApp::verbose) {
+        println(line);
+      }
+      if (line.size() <= 60 || titleLine) {
+        continue;
+      }
+      std::size_t blank = line.find(' ', 5);
+      if (blank == std::string::npos) {
+        break;
+      }
+      std::string name = line.substr(5, blank - 5);
+      if (!getsourcetime(line, blank)) {
+        continue;
+      }
+      ClipNameArray[i] = name;
+      SrcInArray[i] = timestring1;
+      SrcOutArray[i] = timestring2;
+      ++i;
+    }
+  }
+  int readErr = errno;
+  if (std::ferror(file.get())) {
+    println(std::string("FileIOError: ") + std::strerror(readErr) + " 1");
+  }
+  if (std::fclose(file.release()) != 0) {
+    println(std::string("FileIOError: ") + std::strerror(errno) + " 2");
+  }
+  println(" ");
+  return i;
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <array>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+
+// The logger's edit list: 100 entries of event number, clip name, source in and source out, kept
+// as text, and their exchange with standard EDL files. No toolkit: the logger window owns one
+// and forwards its buttons here. All calls on one object come from one thread.
+class EditList {
+ public:
+  static constexpr int kEntries = 100;
+  // The unset time; a source out equal to it ends the list for saving and for reviewing all.
+  static constexpr std::string_view TCString = "00:00:00:00";
+
+  EditList();
+
+  // Event number of entry index i as written and shown: "001" .. "099", "100".
+  static std::string eventNumber(int i);
+  // Initial clip name of entry index i: "Name01" .. "Name99", "Name00" for the 100th.
+  static std::string initialName(int i);
+
+  // Sets startframes, endframes and duration from entry i's source times. Throws (leaving all
+  // three unchanged) when either time is not a well-formed hh:mm:ss:ff text.
+  void getduration(int i);
+
+  // Writes the list as a standard EDL. The list must be well formed up to its end: a malformed
+  // time stops the save with one line naming the entry and the text. The file is replaced only
+  // when everything was written (temporary file, then rename), so a failed save leaves whatever
+  // was on disk before. Returns true when the file was written.
+  bool SaveEDL(const std::string& path);
+
+  // Fills the list from an EDL file, entry 0 onward; entries past the last event keep their
+  // contents. Never throws on file content. Returns the number of entries filled.
+  int LoadEDL(const std::string& path);
+
+  // Takes the two source times of an event line into timestring1/timestring2, starting at the
+  // first colon found at or after position `from` (the loader passes the end of the clip name,
+  // so a colon inside a name is not taken for a time). A line that does not look like it carries
+  // times (shorter than 20, that colon before position 20, no digit before it) leaves both as
+  // they were and answers true, so its entry repeats the previous times. A line whose text after
+  // the colon is too short for the two times also leaves them as they were but answers false:
+  // the caller skips that line.
+  bool getsourcetime(std::string_view line, std::size_t from = 0);
+
+  // Where progress and failure lines go (standard output unless a test redirects them).
+  void setOutput(std::ostream& out) { out_ = &out; }
+
+  std::array<std::string, kEntries> EdNumArray;
+  std::array<std::string, kEntries> ClipNameArray;
+  std::array<std::string, kEntries> SrcInArray;
+  std::array<std::string, kEntries> SrcOutArray;
+
+  int startframes = 0;
+  int endframes = 0;
+  int duration = 0;
+  std::string FCMString = ":";  // separator before the frames of record times
+  std::string savename;         // file name (no directory) written into the title line
+  // Parser scratch texts; timestring1/2 carry over from one event line and one load to the next.
+  std::string timestring;
+  std::string timestring1;
+  std::string timestring2;
+
+ private:
+  std::string eventLine(int i, const std::string& recordIn, const std::string& recordOut) const;
+  void println(std::string_view text);
+
+  std::ostream* out_;
+};
