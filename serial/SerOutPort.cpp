@@ -1,0 +1,138 @@
+#include "serial/SerOutPort.h"
+
+#include <chrono>
+#include <exception>
+#include <iostream>
+#include <thread>
+#include <utility>
+
+#include "serial/port/SerialIOError.h"
+
+namespace {
+
+// One whole line per call, so lines of different threads do not mix in the log.
+void outLine(const std::string& text) {
+  std::cout << (text + "\n") << std::flush;
+}
+
+}  // namespace
+
+SerOutPort::SerOutPort(const std::string& portName, std::shared_ptr<SerialDriver> driver) {
+  try {
+    serCfg_ = SerialConfig(portName);
+    serCfg_.setBitRate(SerialConfig::BR_38400);
+    serCfg_.setDataBits(SerialConfig::LN_8BITS);
+    serCfg_.setStopBits(SerialConfig::ST_1BITS);
+    serCfg_.setParity(SerialConfig::PY_ODD);
+    serCfg_.setHandshake(SerialConfig::HS_NONE);
+    serCfg_.setHardFlow(false);
+    serCfg_.setTxLen(txBuf);
+    serCfg_.setRxLen(rxBuf);
+    serialPort_ = std::make_unique<SerialPortLocal>(serCfg_, std::move(driver));
+  } catch (const std::exception&) {
+    // Any failure to open (no such port, in use, refused settings) leaves the link without a
+    // port; the creator tests isBad().
+    outLine(" ");
+    outLine("Serial Port " + portName + " not available");
+    noCOM_ = true;
+    bad_ = true;
+    return;
+  }
+  try {
+    serialPort_->setDTR(true);
+  } catch (const std::exception&) {
+    outLine("Unable to set DTR");
+    noCOM_ = true;
+  }
+  try {
+    serialPort_->setRTS(true);
+  } catch (const std::exception&) {
+    outLine("Unable to set RTS");
+    noCOM_ = true;
+  }
+  try {
+    serialOutStream_.emplace(*serialPort_);
+  } catch (const std::exception&) {
+    outLine("Unable to make OutputStream");
+    noCOM_ = true;
+  }
+  try {
+    serialInStream_.emplace(*serialPort_);
+  } catch (const std::exception&) {
+    outLine("Unable to make InputStream");
+    noCOM_ = true;
+  }
+}
+
+SerOutPort::~SerOutPort() {
+  // The streams refer to the port: drop them before the port closes.
+  serialInStream_.reset();
+  serialOutStream_.reset();
+  serialPort_.reset();
+}
+
+SerialReply SerOutPort::SendSerial(std::span<const std::uint8_t> command) {
+  std::lock_guard lock(mu_);
+  serin_.fill(0);
+  serError_ = 0;
+  if (!sendLocked(command)) {
+    return SerialReply{};
+  }
+  const int ms = wait_;
+  if (ms > 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  }
+  readLocked();
+  return replyLocked();
+}
+
+bool SerOutPort::SendSer(std::span<const std::uint8_t> bytes) {
+  std::lock_guard lock(mu_);
+  return sendLocked(bytes);
+}
+
+SerialReply SerOutPort::ReadSer() {
+  std::lock_guard lock(mu_);
+  readLocked();
+  return replyLocked();
+}
+
+bool SerOutPort::sendLocked(std::span<const std::uint8_t> bytes) {
+  try {
+    if (!serialOutStream_) {
+      throw SerialIOError("Port not open");
+    }
+    serialOutStream_->write(bytes);
+  } catch (const std::exception&) {
+    outLine("Unable to write to Serial Port");
+    serError_ = 1;
+    return false;
+  }
+  return true;
+}
+
+void SerOutPort::readLocked() {
+  numBytes_ = 0;
+  if (!serialInStream_) {
+    return;
+  }
+  try {
+    // A peer that never stops sending must not hold the link: after a receive buffer's worth
+    // the rest waits for the next read.
+    int total = 0;
+    while (total < rxBuf && serialInStream_->available() > 0) {
+      const int n = serialInStream_->read(serin_, 0, buffersize);
+      numBytes_ = n;
+      total += n;
+    }
+  } catch (const std::exception&) {
+    serError_ = 2;
+  }
+}
+
+SerialReply SerOutPort::replyLocked() const {
+  SerialReply reply;
+  reply.bytes = serin_;
+  reply.count = numBytes_;
+  return reply;
+}
