@@ -1,0 +1,135 @@
+#include "edl/SourceEdl.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace {
+
+const std::string kFiller = " ";
+
+// Owns one file descriptor for the length of a read.
+class ReadFd {
+ public:
+  explicit ReadFd(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+  ~ReadFd() {
+    if (fd_ >= 0) {
+      ::close(fd_);  // errors on closing are of no consequence for a reader
+    }
+  }
+  ReadFd(const ReadFd&) = delete;
+  ReadFd& operator=(const ReadFd&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+void SourceEdl::newrawedl() {
+  rawedl_.fill(kFiller);
+  rawlinecount_ = 0;
+}
+
+bool SourceEdl::lineok(std::string_view line) {
+  if (line.empty()) {
+    return true;
+  }
+  const auto c = static_cast<unsigned char>(line.front());
+  return c >= 0x20 && c <= 0x7F;
+}
+
+const std::string& SourceEdl::line(int i) const {
+  if (i < 0 || i >= capacity) {
+    return kFiller;
+  }
+  return rawedl_[i];
+}
+
+std::string SourceEdl::showrawedl() const {
+  std::string text;
+  for (int i = 0; i < rawlinecount_; ++i) {
+    if (rawedl_[i].size() > 1) {
+      text += rawedl_[i];
+      text += '\n';
+    }
+  }
+  return text;
+}
+
+SourceEdl::ReadResult SourceEdl::read(const std::string& path,
+                                      const std::function<void(const std::string&)>& onLine) {
+  newrawedl();
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    return errno == ENOENT || errno == ENOTDIR ? ReadResult::NotFound : ReadResult::ReadError;
+  }
+  ReadFd fd(path);
+  if (fd.get() < 0) {
+    return ReadResult::ReadError;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    return ReadResult::ReadError;
+  }
+  const long long filesize = static_cast<long long>(st.st_size);
+  long long readsofar = 0;
+
+  // Splits the byte stream at LF, CR or CR LF; the terminator is not part of the line.
+  std::string data;
+  bool pendingCr = false;  // the previous chunk ended in CR: a following LF belongs to it
+  bool done = false;
+  // Takes one complete line; answers false when reading must stop.
+  auto take = [&](std::string& l) {
+    if (onLine) {
+      onLine(l);
+    }
+    if (!lineok(l)) {
+      return false;
+    }
+    readsofar += static_cast<long long>(l.size());
+    rawedl_[rawlinecount_] = std::move(l);
+    ++rawlinecount_;
+    l.clear();
+    return rawlinecount_ < capacity;
+  };
+
+  char buf[65536];
+  // A regular file is read to its end whatever readsofar says; the size test only matters for
+  // files that grow while being read, which are cut at the length seen when reading began.
+  while (!done) {
+    const ssize_t n = ::read(fd.get(), buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return ReadResult::ReadError;
+    }
+    if (n == 0) {
+      break;
+    }
+    for (ssize_t i = 0; i < n && !done; ++i) {
+      const char c = buf[i];
+      if (pendingCr) {
+        pendingCr = false;
+        if (c == '\n') {
+          continue;
+        }
+      }
+      if (c == '\n' || c == '\r') {
+        pendingCr = (c == '\r');
+        if (!take(data) || (S_ISREG(st.st_mode) && readsofar >= filesize)) {
+          done = true;
+        }
+      } else {
+        data.push_back(c);
+      }
+    }
+  }
+  if (!done && !data.empty()) {
+    take(data);
+  }
+  return ReadResult::Ok;
+}

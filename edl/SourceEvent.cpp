@@ -1,0 +1,91 @@
+#include "edl/SourceEvent.h"
+
+#include "edl/ConverterOptions.h"
+
+std::optional<SourceEvent> SourceEvent::recognise(std::string_view line) {
+  if (line.size() < 20) {
+    return std::nullopt;
+  }
+  const auto p = line.find(':');
+  if (p == std::string_view::npos || p < 20) {
+    return std::nullopt;
+  }
+  if (!isnumeric(line[p - 1]) || p + 3 >= line.size() || line[p + 3] != ':') {
+    return std::nullopt;
+  }
+  const std::string_view t = line.substr(p - 2);
+  // Source out follows one blank, or two when the line pads the columns.
+  const std::size_t outAt = (t.size() > 12 && t[12] == ' ') ? 13 : 12;
+  if (t.size() < outAt + 11) {
+    return std::nullopt;
+  }
+  SourceEvent ev;
+  ev.timestring1 = std::string(t.substr(0, 11));
+  ev.timestring2 = std::string(t.substr(outAt, 11));
+  return ev;
+}
+
+std::optional<int> SourceEvent::calcframes(std::string_view timecode) {
+  if (timecode.size() < 11) {
+    return std::nullopt;
+  }
+  int digits[8];
+  static constexpr int kPositions[8] = {0, 1, 3, 4, 6, 7, 9, 10};
+  for (int i = 0; i < 8; ++i) {
+    const char c = timecode[kPositions[i]];
+    if (!isnumeric(c)) {
+      return std::nullopt;
+    }
+    digits[i] = c - '0';
+  }
+  const int hours = digits[0] * 10 + digits[1];
+  const int minutes = digits[2] * 10 + digits[3];
+  const int seconds = digits[4] * 10 + digits[5];
+  const int frames = digits[6] * 10 + digits[7];
+  return hours * 108000 + minutes * 1800 + seconds * 30 + frames;
+}
+
+std::string SourceEvent::cutname(std::string_view line, const ConverterOptions& opts,
+                                 const char* fallback) {
+  std::string name = fallback;
+  const int first = opts.namefirst < 0 ? 0 : opts.namefirst;
+  const int last = opts.namelast;
+  if (last > first && line.size() > static_cast<std::size_t>(last)) {
+    name = std::string(line.substr(first, last - first));
+    if (name.size() > 2) {
+      name = shortenchaptername(name, opts.namedelimiter);
+    }
+  }
+  return name;
+}
+
+std::string SourceEvent::gettitlename(std::string_view line, const ConverterOptions& opts) {
+  return "T-N " + cutname(line, opts, "TitleName");
+}
+
+std::string SourceEvent::getchaptername(std::string_view line, const ConverterOptions& opts) {
+  return "C-N " + cutname(line, opts, "Chapter");
+}
+
+std::string SourceEvent::shortenchaptername(std::string_view name, std::string_view delimiter) {
+  // An empty delimiter setting leaves nothing to write for a blank run; a single blank keeps
+  // the name parts apart instead.
+  const char d = delimiter.empty() ? ' ' : delimiter.front();
+  std::string buf(name.size(), ' ');
+  std::size_t w = 0;
+  std::size_t i = 0;
+  while (i < name.size()) {
+    if (name[i] == ' ') {
+      while (i < name.size() && name[i] == ' ') {
+        ++i;
+      }
+      buf[w++] = d;
+    } else {
+      buf[w++] = name[i++];
+    }
+  }
+  if (w > 0 && buf[w - 1] == d) {
+    return buf.substr(0, w - 1);
+  }
+  return buf;
+}
