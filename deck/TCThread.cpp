@@ -1,6 +1,7 @@
 #include "deck/TCThread.h"
 
 #include <exception>
+#include <string>
 
 #include "deck/LocalVCR.h"
 #include "deck/Sleeper.h"
@@ -48,16 +49,22 @@ void TCThread::run() {
     }
     // A failing link must not end the polling: the controller reports it and the next cycle
     // tries again.
+    // A failure repeated every cycle is reported once, not 30 times a second.
+    std::string failure;
     try {
       svcr_.CommandB8();
       if (n_ == 0) {
         svcr_.CommandStatus();
       }
     } catch (const std::exception& e) {
-      svcr_.reportError("Timecode polling", e.what());
+      failure = e.what();
     } catch (...) {
-      svcr_.reportError("Timecode polling", "unknown error");
+      failure = "unknown error";
     }
+    if (!failure.empty() && failure != lastFailure_) {
+      svcr_.reportError("Timecode polling", failure);
+    }
+    lastFailure_ = failure;
     n_ += 1;
     if (n_ > 7) {
       n_ = 0;

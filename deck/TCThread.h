@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <string>
 #include <thread>
 
 class LocalVCR;
@@ -34,6 +35,7 @@ class TCThread {
   std::atomic<bool> a_{true};
   std::atomic<int> sleeptime_;
   int n_ = 0;
+  std::string lastFailure_;  // polling thread only
   const int firstDelayMs_;
   std::jthread thread_;  // last: starts after every other member exists
 };

@@ -118,7 +118,9 @@ TEST_F(TransportTest, StartDoesNotHoldItsCallerForThePollingPause) {
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(500));
   // The polling thread waits its 1000 ms first; close ends that wait at once.
   ASSERT_TRUE(log.waitForEntry("(1000 ms)"));
+  const auto t1 = std::chrono::steady_clock::now();
   v.close();
+  EXPECT_LT(std::chrono::steady_clock::now() - t1, std::chrono::milliseconds(500));
   EXPECT_EQ(log.frames(), (Seq{"41 36 00 77"}));
 }
 
