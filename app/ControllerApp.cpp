@@ -1,5 +1,20 @@
-// Placeholder: the settings reader and start-up are being written.
 #include "app/ControllerApp.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <iostream>
+#include <string_view>
+#include <vector>
+
+#include "app/PropertiesReader.h"
+#include "app/Utils.h"
+#include "serial/SerOutPort.h"
+#include "sim/SimSerialDriver.h"
 
 std::string ControllerApp::comport1 = "COM1";
 std::string ControllerApp::note;
@@ -43,13 +58,393 @@ std::string ControllerApp::LoopPlayMode = "NO";
 std::string ControllerApp::name = " ORVA";
 std::string ControllerApp::title = " ORVA_v2";
 bool ControllerApp::nodos = true;
+Utils* ControllerApp::utils = nullptr;
 SerOutPort* ControllerApp::sop = nullptr;
 LocalVCR* ControllerApp::svcr = nullptr;
+std::unique_ptr<Utils> ControllerApp::ownedUtils;
+std::unique_ptr<SerOutPort> ControllerApp::ownedLink;
 
-void ControllerApp::resetDefaults() {}
-void ControllerApp::GetProps() {}
-bool ControllerApp::GetPropsFrom(const std::string&) { return false; }
-void ControllerApp::showprops() {}
-void ControllerApp::redirectLog() {}
-void ControllerApp::init() {}
-void ControllerApp::MakeSerial() {}
+namespace {
+
+// Keyword tests ignore letter case and nothing else: "yes" is YES, "YES " is not.
+bool isKeyword(std::string_view value, std::string_view keyword) {
+  if (value.size() != keyword.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    char a = value[i];
+    char b = keyword[i];
+    if (a >= 'a' && a <= 'z') {
+      a = static_cast<char>(a - 'a' + 'A');
+    }
+    if (b >= 'a' && b <= 'z') {
+      b = static_cast<char>(b - 'a' + 'A');
+    }
+    if (a != b) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool isKeywordIfSet(const std::optional<std::string>& value, std::string_view keyword) {
+  return value && isKeyword(*value, keyword);
+}
+
+// The first n characters of a UTF-8 text (the reader decodes the file into UTF-8, so an
+// accented letter is one character of two bytes and must not be cut in half).
+std::string firstChars(const std::string& text, std::size_t n) {
+  std::size_t i = 0;
+  std::size_t count = 0;
+  while (i < text.size() && count < n) {
+    ++i;
+    while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) {
+      ++i;
+    }
+    ++count;
+  }
+  return text.substr(0, i);
+}
+
+std::string_view trimmed(std::string_view s) {
+  while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') {
+    s.remove_prefix(1);
+  }
+  while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') {
+    s.remove_suffix(1);
+  }
+  return s;
+}
+
+// A decimal integer with an optional sign; blanks around it are allowed (an editor may leave
+// a trailing blank that nobody sees). A number beyond the int range counts as the nearest end
+// of that range, so clamping rules still give the obvious result.
+std::optional<long long> parseDecimal(std::string_view text) {
+  std::string_view s = trimmed(text);
+  bool negative = false;
+  if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
+    negative = s.front() == '-';
+    s.remove_prefix(1);
+  }
+  if (s.empty()) {
+    return std::nullopt;
+  }
+  long long value = 0;
+  for (char c : s) {
+    if (c < '0' || c > '9') {
+      return std::nullopt;
+    }
+    if (value <= static_cast<long long>(INT_MAX) + 1) {
+      value = value * 10 + (c - '0');
+    }
+  }
+  value = negative ? -value : value;
+  if (value > INT_MAX) {
+    return INT_MAX;
+  }
+  if (value < INT_MIN) {
+    return INT_MIN;
+  }
+  return value;
+}
+
+[[noreturn]] void fatalExit(const std::string& message, int status) {
+  std::cout << message << '\n';
+  std::cout.flush();
+  std::fflush(stdout);
+  Utils::DelayT(5000);
+  std::exit(status);
+}
+
+}  // namespace
+
+void ControllerApp::resetSettings() {
+  comport1 = "COM1";
+  note.clear();
+  verbo.reset();
+  verbose = false;
+  UseClipboard.reset();
+  useclipboard = false;
+  StopOnExit.reset();
+  stoponexit = true;
+  VCRType = "LX1";
+  lx1 = true;
+  zarix = false;
+  lanc = false;
+  finalizestring = "YES";
+  finalize = true;
+  initializestring = "YES";
+  initialize = true;
+  automodestring = "Title";
+  onetitle = false;
+  autochapstring = "NO";
+  autochapter = false;
+  namechapterstring = "NO";
+  namechapters = false;
+  optimizestring = "NO";
+  optimize = false;
+  FilterString = "2";
+  optifilter = "F:2";
+  NFString = "1";
+  namefirst = 1;
+  NLString = "10";
+  namelast = 10;
+  namedelimiter = ".";
+}
+
+void ControllerApp::resetDefaults() {
+  resetSettings();
+  width = 320;
+  fontheight = 13;
+  compression = 4;
+  VideoMode = "NTSC";
+  VideoType = "COMP";
+  LoopRecMode = "NO";
+  LoopPlayMode = "NO";
+  name = " ORVA";
+  title = " ORVA_v2";
+  nodos = true;
+}
+
+void ControllerApp::GetProps() {
+  if (!GetPropsFrom(kSettingsFile)) {
+    fatalExit("No Settings File found!", 1);
+  }
+}
+
+bool ControllerApp::GetPropsFrom(const std::string& path) {
+  return GetPropsFrom(path, std::cout);
+}
+
+bool ControllerApp::GetPropsFrom(const std::string& path, std::ostream& log) {
+  std::vector<std::string> problems;
+  try {
+    PropertiesReader props;
+    const PropertiesReader::LoadResult loaded = props.load(path);
+    if (loaded == PropertiesReader::LoadResult::Missing) {
+      return false;
+    }
+    // No value is taken before the whole file is in: a file that cannot be read leaves every
+    // default in force.
+    resetSettings();
+    if (loaded == PropertiesReader::LoadResult::Unreadable) {
+      log << "Settings File Problem" << '\n' << "  " << path << ": " << props.error() << '\n';
+      return true;
+    }
+    for (const std::string& p : props.problems()) {
+      problems.push_back(path + " " + p);
+    }
+    auto notNumber = [&problems](const char* key, const std::string& value, const char* kept) {
+      problems.push_back(std::string(key) + " = \"" + value + "\" is not a whole number; " + kept +
+                         " is used");
+    };
+
+    if (auto v = props.get("COMPort")) {
+      comport1 = *v;
+    }
+    if (auto v = props.get("UserNote")) {
+      note = firstChars(*v, 12);
+    }
+    if (auto v = props.get("Verbose")) {
+      verbo = *v;
+    }
+    verbose = isKeywordIfSet(verbo, "YES");
+    if (auto v = props.get("UseClipboard")) {
+      UseClipboard = *v;
+    }
+    if (auto v = props.get("StopOnExit")) {
+      StopOnExit = *v;
+    }
+    if (auto v = props.get("VCRType")) {
+      VCRType = *v;
+    }
+    zarix = isKeyword(VCRType, "ZARIX");
+    lx1 = isKeyword(VCRType, "LX1");
+    if (auto v = props.get("Finalize")) {
+      finalizestring = *v;
+    }
+    finalize = !isKeyword(finalizestring, "NO");
+    if (auto v = props.get("Initialize")) {
+      initializestring = *v;
+    }
+    initialize = !isKeyword(initializestring, "NO");
+    if (auto v = props.get("RECMode")) {
+      automodestring = *v;
+    }
+    onetitle = isKeyword(automodestring, "PAUSE");
+    if (auto v = props.get("AutoChapter")) {
+      autochapstring = *v;
+    }
+    autochapter = isKeyword(autochapstring, "YES");
+    if (auto v = props.get("NameChapters")) {
+      namechapterstring = *v;
+    }
+    namechapters = isKeyword(namechapterstring, "YES");
+    if (auto v = props.get("Optimize")) {
+      optimizestring = *v;
+    }
+    optimize = isKeyword(optimizestring, "YES");
+
+    if (auto v = props.get("Filter")) {
+      if (auto n = parseDecimal(*v)) {
+        // A value inside the range stays as written (05 gives the filter word F:05).
+        FilterString = *n > 16 ? "16" : *n < 1 ? "1" : std::string(trimmed(*v));
+      } else {
+        notNumber("Filter", *v, "2");
+      }
+    }
+    optifilter = "F:" + FilterString;
+
+    // The raw column texts keep what the file says; the numbers follow the column rules.
+    long long first = namefirst;
+    long long last = namelast;
+    if (auto v = props.get("FirstNameColumn")) {
+      if (auto n = parseDecimal(*v)) {
+        NFString = *v;
+        first = *n;
+      } else {
+        notNumber("FirstNameColumn", *v, "1");
+      }
+    }
+    if (auto v = props.get("LastNameColumn")) {
+      if (auto n = parseDecimal(*v)) {
+        NLString = *v;
+        last = *n;
+      } else {
+        notNumber("LastNameColumn", *v, "10");
+      }
+    }
+    if (first < 0) {
+      first = 0;
+    }
+    if (first > INT_MAX - 1) {
+      first = INT_MAX - 1;  // keeps namelast, at least one above, inside the int range
+    }
+    if (last - first < 1) {
+      last = first + 1;
+    }
+    if (last - first > 31) {
+      last = first + 31;
+    }
+    namefirst = static_cast<int>(first);
+    namelast = static_cast<int>(last);
+
+    if (auto v = props.get("NameDelimiter")) {
+      namedelimiter = firstChars(*v, 1);
+    }
+    lanc = !lx1 && !zarix && isKeyword(VCRType, "LANC");
+    if (isKeywordIfSet(UseClipboard, "YES")) {
+      useclipboard = true;
+    }
+    if (isKeywordIfSet(StopOnExit, "YES")) {
+      stoponexit = true;
+    } else if (isKeywordIfSet(StopOnExit, "NO")) {
+      stoponexit = false;
+    }
+  } catch (const std::exception& e) {
+    // Only running out of memory can land here; start-up goes on with the defaults.
+    resetSettings();
+    problems.assign(1, path + ": " + e.what());
+  }
+  if (!problems.empty()) {
+    log << "Settings File Problem" << '\n';
+    for (const std::string& p : problems) {
+      log << "  " << p << '\n';
+    }
+  }
+  return true;
+}
+
+void ControllerApp::showprops() {
+  showprops(std::cout);
+}
+
+void ControllerApp::showprops(std::ostream& out) {
+  const auto raw = [](const std::optional<std::string>& v) -> std::string {
+    return v ? *v : "null";
+  };
+  out << " " << '\n';
+  out << "COM Port         = " << comport1 << '\n';
+  out << "VCR Type         = " << VCRType << '\n';
+  out << "User Note        = " << note << '\n';
+  out << "Use Clipboard    = " << raw(UseClipboard) << '\n';
+  out << "Stop On Exit     = " << raw(StopOnExit) << '\n';
+  out << "Verbose          = " << raw(verbo) << '\n';
+  if (zarix) {
+    out << "Compression      = " << compression << '\n';
+    out << "VideoMode        = " << VideoMode << '\n';
+    out << "VideoType        = " << VideoType << '\n';
+    out << "LoopRecMode      = " << LoopRecMode << '\n';
+    out << "LoopPlayMode     = " << LoopPlayMode << '\n';
+  }
+  out << " " << '\n';
+  out << "EDL Conversion Settings:" << '\n';
+  out << "Initialize Disk  = " << initializestring << '\n';
+  out << "Finalize Disk    = " << finalizestring << '\n';
+  out << "Record Mode      = " << automodestring << '\n';
+  out << "AutoChapter      = " << autochapstring << '\n';
+  out << "NameChapters     = " << namechapterstring << '\n';
+  out << "FirstNameColumn  = " << NFString << '\n';
+  out << "LastNameColumn   = " << NLString << '\n';
+  out << "NameDelimiter    = " << namedelimiter << '\n';
+  out << "Optimize         = " << optimizestring << '\n';
+  out << "Filter           = " << FilterString << '\n';
+  out << " " << '\n';
+  out.flush();
+}
+
+void ControllerApp::redirectLog() {
+  if (!nodos) {
+    return;
+  }
+  std::cout.flush();
+  std::fflush(stdout);
+  const int fd = ::open(kLogFile, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    return;  // the output stays on the console
+  }
+  if (fd != STDOUT_FILENO) {
+    const int dup = ::dup2(fd, STDOUT_FILENO);
+    ::close(fd);
+    if (dup < 0) {
+      return;
+    }
+  }
+  // A file makes stdout fully buffered; line buffering puts every finished line in the log at
+  // once, so the last words before a crash or a fatal exit are not lost.
+  std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
+}
+
+void ControllerApp::init() {
+  ownedUtils = std::make_unique<Utils>();
+  utils = ownedUtils.get();
+  GetProps();
+  name = zarix ? " TEKU" : " ORVA";
+  MakeSerial();
+  name += versionstring;
+  title = name;
+  std::cout << title << '\n';
+  showprops();
+  std::cout << '\n';
+  std::cout.flush();
+}
+
+void ControllerApp::MakeSerial() {
+  try {
+    std::shared_ptr<SerialDriver> driver;
+    if (isKeyword(comport1, "SIM")) {
+      driver = std::make_shared<SimSerialDriver>();
+    }
+    ownedLink = std::make_unique<SerOutPort>(comport1, driver);
+  } catch (const std::exception& e) {
+    // The link reports its own failures; anything it lets escape still means no link.
+    std::cout << e.what() << '\n';
+    ownedLink.reset();
+  }
+  if (!ownedLink || ownedLink->isBad()) {
+    fatalExit("Serial port " + comport1 + " for VCR not available.", 0);
+  }
+  sop = ownedLink.get();
+  sop->setwait(9);
+  std::cout << "Serial Port " << comport1 << " Opened OK" << '\n';
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -13,8 +15,8 @@ class Utils;
 class ControllerApp {
  public:
   // --- values set from the settings file (raw text and derived value) ---
-  static std::string comport1;  // "COMPort"
-  static std::string note;      // "UserNote", first 12 characters
+  static std::string comport1;              // "COMPort"
+  static std::string note;                  // "UserNote", first 12 characters
   static std::optional<std::string> verbo;  // "Verbose" (no value until the file sets it)
   static bool verbose;
   static std::optional<std::string> UseClipboard;
@@ -46,8 +48,8 @@ class ControllerApp {
   static std::string namedelimiter;
 
   // --- fixed values ---
-  static int width;       // 320
-  static int fontheight;  // 13
+  static int width;                        // 320
+  static int fontheight;                   // 13
   static const std::string versionstring;  // "_v2"
   static int compression;                  // 4
   static std::string VideoMode;            // "NTSC"
@@ -59,23 +61,38 @@ class ControllerApp {
   static bool nodos;  // standard output goes to "ORVALog.txt"
 
   // --- shared objects, made by start-up and never replaced ---
+  static Utils* utils;     // owned by start-up (lives for the whole process)
   static SerOutPort* sop;  // owned by start-up (lives for the whole process)
   static LocalVCR* svcr;   // owned by main(); non-owning here
 
+  static constexpr const char* kSettingsFile = "ORVASettings.txt";
+  static constexpr const char* kLogFile = "ORVALog.txt";
+
   // Restores every value above to its built-in default (start of the program; used by tests).
+  // The shared objects are left as they are.
   static void resetDefaults();
 
   // Reads "ORVASettings.txt" from the working directory. Without a file it prints
   // "No Settings File found!", waits 5 s and ends the process with status 1.
   static void GetProps();
-  // Same rules, reading the given file; answers false when it does not exist (nothing printed).
+  // Same rules, reading the given file: every value a key sets starts from its default, so a
+  // missing key leaves its default. Answers false when the file does not exist (nothing
+  // printed, nothing changed). A file that exists but cannot be read prints
+  // "Settings File Problem" (on log, or standard output) and leaves all defaults; a value that
+  // breaks the rules prints the same line and keeps that value's default.
   static bool GetPropsFrom(const std::string& path);
+  static bool GetPropsFrom(const std::string& path, std::ostream& log);
+  // Prints the settings report on standard output (or out).
   static void showprops();
+  static void showprops(std::ostream& out);
 
-  // Start-up: redirect standard output to "ORVALog.txt" (when nodos is on).
+  // Start-up: redirect standard output to "ORVALog.txt" (when nodos is on). Each line reaches
+  // the file when it is complete. A log file that cannot be made leaves standard output alone.
   static void redirectLog();
   // Start-up steps 1 to 8: utilities, settings, name, command link, title, report.
   static void init();
+  // Opens the command link on comport1 ("SIM" in any case: the built-in deck emulator). When
+  // the port is not available it prints why, waits 5 s and ends the process with status 0.
   static void MakeSerial();
 
   static bool getlx1() { return lx1; }
@@ -98,4 +115,11 @@ class ControllerApp {
   static std::string getnamedelimiter() { return namedelimiter; }
   static int getnamefirst() { return namefirst; }
   static int getnamelast() { return namelast; }
+
+ private:
+  // The values that the settings file sets, back to their defaults.
+  static void resetSettings();
+
+  static std::unique_ptr<Utils> ownedUtils;
+  static std::unique_ptr<SerOutPort> ownedLink;
 };

@@ -1,0 +1,313 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+
+#include "app/ControllerApp.h"
+#include "app/support/TempDir.h"
+
+namespace {
+
+// A complete settings file as an operator would keep it.
+const char* const kFullFile =
+    "# ORVA settings\r\n"
+    "COMPort = /dev/ttyUSB0\r\n"
+    "UserNote = Suite 3\r\n"
+    "Verbose = YES\r\n"
+    "UseClipboard = yes\r\n"
+    "StopOnExit = NO\r\n"
+    "VCRType = ZARIX\r\n"
+    "Finalize = NO\r\n"
+    "Initialize = no\r\n"
+    "RECMode = PAUSE\r\n"
+    "AutoChapter = YES\r\n"
+    "NameChapters = Yes\r\n"
+    "FirstNameColumn = 3\r\n"
+    "LastNameColumn = 12\r\n"
+    "NameDelimiter = _\r\n"
+    "Optimize = YES\r\n"
+    "Filter = 05\r\n";
+
+class SettingsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ControllerApp::resetDefaults(); }
+  void TearDown() override { ControllerApp::resetDefaults(); }
+
+  // Reads a settings file with the given text; answers what the reader printed.
+  std::string load(const std::string& text) {
+    std::ostringstream log;
+    EXPECT_TRUE(ControllerApp::GetPropsFrom(dir.write("ORVASettings.txt", text), log));
+    return log.str();
+  }
+
+  // Reads a file holding the given lines after a complete file, as the operator would edit it.
+  std::string loadWith(const std::string& lines) { return load(std::string(kFullFile) + lines); }
+
+  static std::string report() {
+    std::ostringstream out;
+    ControllerApp::showprops(out);
+    return out.str();
+  }
+
+  TempDir dir;
+};
+
+using App = ControllerApp;
+
+}  // namespace
+
+TEST_F(SettingsTest, CompleteFileSetsEveryValue) {
+  EXPECT_EQ(load(kFullFile), "");
+  EXPECT_EQ(App::comport1, "/dev/ttyUSB0");
+  EXPECT_EQ(App::note, "Suite 3");
+  EXPECT_TRUE(App::getverbose());
+  EXPECT_TRUE(App::getuseclipboard());
+  EXPECT_FALSE(App::getstoponexit());
+  EXPECT_TRUE(App::getzarix());
+  EXPECT_FALSE(App::getlx1());
+  EXPECT_FALSE(App::getlanc());
+  EXPECT_FALSE(App::getfinalize());
+  EXPECT_FALSE(App::getinitialize());
+  EXPECT_TRUE(App::getonetitle());
+  EXPECT_TRUE(App::getautochapter());
+  EXPECT_TRUE(App::getnamechapters());
+  EXPECT_EQ(App::getnamefirst(), 3);
+  EXPECT_EQ(App::getnamelast(), 12);
+  EXPECT_EQ(App::getnamedelimiter(), "_");
+  EXPECT_TRUE(App::getoptimize());
+  EXPECT_EQ(App::FilterString, "05");  // inside the range: as written
+  EXPECT_EQ(App::getoptifilter(), "F:05");
+}
+
+TEST_F(SettingsTest, MissingFileChangesNothingAndPrintsNothing) {
+  App::comport1 = "COM9";
+  std::ostringstream log;
+  EXPECT_FALSE(App::GetPropsFrom(dir.path("ORVASettings.txt"), log));
+  EXPECT_EQ(log.str(), "");
+  EXPECT_EQ(App::comport1, "COM9");
+}
+
+TEST_F(SettingsTest, UnreadableFileKeepsAllDefaultsAndSaysSo) {
+  std::filesystem::create_directory(dir.path("ORVASettings.txt"));
+  App::comport1 = "left over";
+  std::ostringstream log;
+  EXPECT_TRUE(App::GetPropsFrom(dir.path("ORVASettings.txt"), log));
+  EXPECT_EQ(log.str().rfind("Settings File Problem\n", 0), 0u) << log.str();
+  EXPECT_TRUE(App::getlx1());
+  EXPECT_TRUE(App::getstoponexit());
+  EXPECT_EQ(report(),
+            " \n"
+            "COM Port         = COM1\n"
+            "VCR Type         = LX1\n"
+            "User Note        = \n"
+            "Use Clipboard    = null\n"
+            "Stop On Exit     = null\n"
+            "Verbose          = null\n"
+            " \n"
+            "EDL Conversion Settings:\n"
+            "Initialize Disk  = YES\n"
+            "Finalize Disk    = YES\n"
+            "Record Mode      = Title\n"
+            "AutoChapter      = NO\n"
+            "NameChapters     = NO\n"
+            "FirstNameColumn  = 1\n"
+            "LastNameColumn   = 10\n"
+            "NameDelimiter    = .\n"
+            "Optimize         = NO\n"
+            "Filter           = 2\n"
+            " \n");
+}
+
+TEST_F(SettingsTest, MissingKeysKeepTheirDefaults) {
+  App::comport1 = "left over";  // from an earlier reading: every reading starts from defaults
+  EXPECT_EQ(load("VCRType = lanc\n"), "");
+  EXPECT_EQ(App::comport1, "COM1");
+  EXPECT_FALSE(App::verbo.has_value());
+  EXPECT_FALSE(App::StopOnExit.has_value());
+  EXPECT_TRUE(App::getstoponexit());
+  EXPECT_TRUE(App::getlanc());
+  EXPECT_TRUE(App::getfinalize());
+  EXPECT_EQ(App::automodestring, "Title");
+  EXPECT_EQ(App::getoptifilter(), "F:2");
+  EXPECT_EQ(App::getnamefirst(), 1);
+  EXPECT_EQ(App::getnamelast(), 10);
+  EXPECT_EQ(App::getnamedelimiter(), ".");
+
+  // Without a VCRType the default LX1 stays, with its flag.
+  load("COMPort = COM2\n");
+  EXPECT_TRUE(App::getlx1());
+  EXPECT_EQ(App::VCRType, "LX1");
+}
+
+TEST_F(SettingsTest, FilterIsClampedToOneToSixteen) {
+  struct Case {
+    const char* value;
+    const char* filterString;
+  };
+  for (const Case& c : {Case{"40", "16"}, Case{"17", "16"}, Case{"16", "16"}, Case{"1", "1"},
+                        Case{"0", "1"}, Case{"-3", "1"}, Case{"7 ", "7"},
+                        Case{"99999999999999999999", "16"}, Case{"-99999999999", "1"}}) {
+    EXPECT_EQ(loadWith(std::string("Filter = ") + c.value + "\n"), "") << c.value;
+    EXPECT_EQ(App::FilterString, c.filterString) << c.value;
+    EXPECT_EQ(App::getoptifilter(), std::string("F:") + c.filterString) << c.value;
+  }
+}
+
+TEST_F(SettingsTest, NameColumnsFollowTheirRules) {
+  struct Case {
+    const char *first, *last;
+    int namefirst, namelast;
+  };
+  for (const Case& c :
+       {Case{"-4", "2", 0, 2}, Case{"5", "5", 5, 6}, Case{"1", "80", 1, 32}, Case{"9", "3", 9, 10},
+        Case{"2147483647", "2147483647", 2147483646, 2147483647}, Case{"0", "-2147483648", 0, 1},
+        Case{"99999999999", "1", 2147483646, 2147483647}}) {
+    loadWith(std::string("FirstNameColumn = ") + c.first + "\nLastNameColumn = " + c.last + "\n");
+    EXPECT_EQ(App::getnamefirst(), c.namefirst) << c.first << " " << c.last;
+    EXPECT_EQ(App::getnamelast(), c.namelast) << c.first << " " << c.last;
+    EXPECT_EQ(App::NFString, c.first);  // the raw texts keep what the file says
+    EXPECT_EQ(App::NLString, c.last);
+  }
+}
+
+TEST_F(SettingsTest, NonNumericValueKeepsItsDefaultAndTheRestStillApplies) {
+  const std::string log = loadWith("Filter = high\nFirstNameColumn = x1\n");
+  EXPECT_EQ(log.rfind("Settings File Problem\n", 0), 0u) << log;
+  EXPECT_NE(log.find("Filter = \"high\""), std::string::npos) << log;
+  EXPECT_NE(log.find("FirstNameColumn = \"x1\""), std::string::npos) << log;
+  EXPECT_EQ(App::FilterString, "2");
+  EXPECT_EQ(App::getoptifilter(), "F:2");
+  EXPECT_EQ(App::NFString, "1");
+  EXPECT_EQ(App::getnamefirst(), 1);
+  EXPECT_EQ(App::getnamelast(), 12);  // the file's LastNameColumn still counts
+  EXPECT_TRUE(App::getoptimize());    // and so does everything after the bad line
+  EXPECT_EQ(App::comport1, "/dev/ttyUSB0");
+
+  loadWith("LastNameColumn = \nFirstNameColumn = 30\n");
+  EXPECT_EQ(App::getnamefirst(), 30);
+  EXPECT_EQ(App::getnamelast(), 31);  // default 10 raised to one above the first column
+  EXPECT_EQ(App::NLString, "10");
+}
+
+TEST_F(SettingsTest, TextsAreCutToTheirLength) {
+  loadWith("UserNote = 12345678901234567890\nNameDelimiter = -+\n");
+  EXPECT_EQ(App::note, "123456789012");
+  EXPECT_EQ(App::getnamedelimiter(), "-");
+  // Characters, not bytes: the file's ISO 8859-1 letters are one character each.
+  loadWith(
+      "UserNote = \xE9t\xE9 \xE0 Montr\xE9"
+      "al!\nNameDelimiter = \xA7x\n");
+  EXPECT_EQ(App::note, "\xC3\xA9t\xC3\xA9 \xC3\xA0 Montr\xC3\xA9");
+  EXPECT_EQ(App::getnamedelimiter(), "\xC2\xA7");
+  loadWith("NameDelimiter =\n");
+  EXPECT_EQ(App::getnamedelimiter(), "");
+}
+
+TEST_F(SettingsTest, DeckTypeFlags) {
+  struct Case {
+    const char* type;
+    bool lx1, zarix, lanc;
+  };
+  for (const Case& c : {Case{"LX1", true, false, false}, Case{"lx1", true, false, false},
+                        Case{"ZARIX", false, true, false}, Case{"Zarix", false, true, false},
+                        Case{"lanc", false, false, true}, Case{"LANC", false, false, true},
+                        Case{"RS422", false, false, false}, Case{"LANC ", false, false, false},
+                        Case{"", false, false, false}}) {
+    loadWith(std::string("VCRType = ") + c.type + "\n");
+    EXPECT_EQ(App::getlx1(), c.lx1) << c.type;
+    EXPECT_EQ(App::getzarix(), c.zarix) << c.type;
+    EXPECT_EQ(App::getlanc(), c.lanc) << c.type;
+  }
+}
+
+TEST_F(SettingsTest, KeywordsIgnoreCaseButNotTrailingBlanks) {
+  load("Verbose = yes  \nRECMode = Pause\nAutoChapter = YES \nOptimize = yEs\n");
+  EXPECT_FALSE(App::getverbose());
+  EXPECT_EQ(App::verbo, "yes  ");
+  EXPECT_TRUE(App::getonetitle());
+  EXPECT_FALSE(App::getautochapter());
+  EXPECT_TRUE(App::getoptimize());
+  load("RECMode = Title\n");
+  EXPECT_FALSE(App::getonetitle());
+}
+
+TEST_F(SettingsTest, OnOffValuesChangeOnlyOnTheirKeyword) {
+  struct Case {
+    const char* value;
+    bool stoponexit, finalize, useclipboard;
+  };
+  for (const Case& c : {Case{"no", false, false, false}, Case{"NO", false, false, false},
+                        Case{"YES", true, true, true}, Case{"maybe", true, true, false},
+                        Case{"NO ", true, true, false}, Case{"", true, true, false}}) {
+    const std::string v = c.value;
+    load("StopOnExit = " + v + "\nFinalize = " + v + "\nUseClipboard = " + v + "\n");
+    EXPECT_EQ(App::getstoponexit(), c.stoponexit) << v;
+    EXPECT_EQ(App::getfinalize(), c.finalize) << v;
+    EXPECT_EQ(App::getuseclipboard(), c.useclipboard) << v;
+    EXPECT_EQ(App::finalizestring, v);
+  }
+}
+
+TEST_F(SettingsTest, FileShapesAnEditorMayProduce) {
+  // Blanks around keys, CR line ends, a continued value, escapes, a later duplicate.
+  load("  COMPort   :   COM1\r  COMPort = COM4\rUserNote = left\\\r    right\rVerbose=Y\\u0045S\r");
+  EXPECT_EQ(App::comport1, "COM4");
+  EXPECT_EQ(App::note, "leftright");
+  EXPECT_TRUE(App::getverbose());
+  // Keys are case-sensitive: a misspelt key is ignored.
+  load("comport = COM5\nVERBOSE = YES\n");
+  EXPECT_EQ(App::comport1, "COM1");
+  EXPECT_FALSE(App::getverbose());
+}
+
+TEST_F(SettingsTest, DamagedFilesNeverStopTheReader) {
+  std::string binary;
+  for (int i = 0; i < 256 * 64; ++i) {
+    binary.push_back(static_cast<char>((i * 7919) & 0xFF));
+  }
+  load(binary);
+  load("");
+  load("\\");
+  // A malformed escape is reported, and the line it is on still counts.
+  const std::string log = load("UserNote = C:\\users\nVCRType = LANC\n");
+  EXPECT_EQ(log.rfind("Settings File Problem\n", 0), 0u) << log;
+  EXPECT_NE(log.find("line 1"), std::string::npos) << log;
+  EXPECT_EQ(App::note, "C:users");
+  EXPECT_TRUE(App::getlanc());
+}
+
+TEST_F(SettingsTest, ReportShowsTheRawTextsAndTheZarixLines) {
+  load(kFullFile);
+  EXPECT_EQ(report(),
+            " \n"
+            "COM Port         = /dev/ttyUSB0\n"
+            "VCR Type         = ZARIX\n"
+            "User Note        = Suite 3\n"
+            "Use Clipboard    = yes\n"
+            "Stop On Exit     = NO\n"
+            "Verbose          = YES\n"
+            "Compression      = 4\n"
+            "VideoMode        = NTSC\n"
+            "VideoType        = COMP\n"
+            "LoopRecMode      = NO\n"
+            "LoopPlayMode     = NO\n"
+            " \n"
+            "EDL Conversion Settings:\n"
+            "Initialize Disk  = no\n"
+            "Finalize Disk    = NO\n"
+            "Record Mode      = PAUSE\n"
+            "AutoChapter      = YES\n"
+            "NameChapters     = Yes\n"
+            "FirstNameColumn  = 3\n"
+            "LastNameColumn   = 12\n"
+            "NameDelimiter    = _\n"
+            "Optimize         = YES\n"
+            "Filter           = 05\n"
+            " \n");
+  loadWith("VCRType = LX1\nFilter = 40\nFirstNameColumn = -4\n");
+  const std::string r = report();
+  EXPECT_EQ(r.find("Compression"), std::string::npos);
+  EXPECT_NE(r.find("\nFilter           = 16\n"), std::string::npos);
+  EXPECT_NE(r.find("\nFirstNameColumn  = -4\n"), std::string::npos);
+}
