@@ -1,6 +1,7 @@
 #include "deck/support/DeckFixture.h"
 
 #include <algorithm>
+#include <thread>
 
 LocalVCR& DeckFixture::make(Kind kind) {
   ControllerApp::resetDefaults();
@@ -9,6 +10,8 @@ LocalVCR& DeckFixture::make(Kind kind) {
   ControllerApp::lanc = kind == Kind::Lanc;
   ControllerApp::stoponexit = false;
   ControllerApp::useclipboard = false;
+  // A closed controller has shut its sleeper down: each controller gets a fresh one.
+  sleeper = std::make_shared<RecordingSleeper>(log);
   vcr = std::make_unique<LocalVCR>(link, kind == Kind::Lanc, view);
   vcr->setSleeper(sleeper);
   vcr->setLineSink([this](const std::string& line) {
@@ -39,4 +42,15 @@ bool DeckFixture::waitForLine(const std::string& line, int timeoutMs) {
   return linesCv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
     return std::find(lines_.begin(), lines_.end(), line) != lines_.end();
   });
+}
+
+bool DeckFixture::eventually(const std::function<bool()>& pred, int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!pred()) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
 }

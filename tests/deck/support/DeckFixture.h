@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -25,6 +26,8 @@ class DeckFixture : public ::testing::Test {
   LocalVCR& make(Kind kind = Kind::Tape);
   std::vector<std::string> lines() const;
   bool waitForLine(const std::string& line, int timeoutMs = 5000);
+  // Checks pred every millisecond until it holds or the deadline passes.
+  static bool eventually(const std::function<bool()>& pred, int timeoutMs = 5000);
 
   EventLog log;
   FakeLink link{log};
