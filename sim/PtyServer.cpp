@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -20,6 +21,11 @@ namespace {
 constexpr std::int64_t kIdleWaitUs = 100000;
 // Retry interval while the pseudo-terminal's buffer is full.
 constexpr std::int64_t kBlockedWaitUs = 2000;
+// How long a hang-up waits at most for the controller to read the last reply.
+constexpr std::int64_t kHangupLingerUs = 1000000;
+// The pseudo-terminal moves written bytes to the reader's queue a little later; the count of
+// unread bytes means something only after this.
+constexpr std::int64_t kHangupSettleUs = 50000;
 
 [[noreturn]] void fail(const char* what) {
   throw std::system_error(errno, std::generic_category(), what);
@@ -128,9 +134,18 @@ void PtyServer::run(const std::atomic<bool>& stop) {
     std::int64_t now = deck_.now();
     writeDue(now);
     if (deck_.hungUp() && pending_.empty()) {
-      deck_.noteHangup(deck_.now());
-      closeAll();
-      return;
+      // Closing the master flushes what the controller has not read yet, so give it time to
+      // read the last reply (the server's own slave descriptor sees the same input queue).
+      if (hangupAtUs_ == 0)
+        hangupAtUs_ = now + kHangupLingerUs;
+      int unread = 0;
+      const bool settled = now >= hangupAtUs_ - kHangupLingerUs + kHangupSettleUs;
+      if (now >= hangupAtUs_ ||
+          (settled && (ioctl(slave_, FIONREAD, &unread) != 0 || unread == 0))) {
+        deck_.noteHangup(deck_.now());
+        closeAll();
+        return;
+      }
     }
     deck_.expire();
 

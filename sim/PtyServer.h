@@ -36,4 +36,5 @@ class PtyServer {
   std::string slavePath_;
   std::deque<ScheduledWrite> pending_;
   std::size_t sentOfFront_ = 0;  // bytes of pending_.front() already written
+  std::int64_t hangupAtUs_ = 0;  // when a pending hang-up closes the line at the latest
 };

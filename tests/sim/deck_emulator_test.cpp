@@ -1,7 +1,9 @@
 #include "sim/DeckEmulator.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <regex>
