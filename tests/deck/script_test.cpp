@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "deck/ScriptFile.h"
+#include "deck/support/DeckFixture.h"
+
+using Seq = std::vector<std::string>;
+namespace fs = std::filesystem;
+
+// Each test runs in its own empty working directory, where the script file is looked up.
+class ScriptTest : public DeckFixture {
+ protected:
+  void SetUp() override {
+    old_ = fs::current_path();
+    dir_ = fs::temp_directory_path() /
+           ("orva-deck-script-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    fs::current_path(dir_);
+  }
+  void TearDown() override {
+    DeckFixture::TearDown();
+    fs::current_path(old_);
+    fs::remove_all(dir_);
+  }
+  void writeScript(const std::string& bytes) {
+    std::ofstream out("Script.txt", std::ios::binary);
+    out << bytes;
+  }
+  static Seq framed(Seq body) {
+    Seq out{" ", "**********", "Found Script.txt File"};
+    out.insert(out.end(), body.begin(), body.end());
+    out.insert(out.end(), {"Script ended", "**********", " "});
+    return out;
+  }
+
+ private:
+  fs::path old_;
+  fs::path dir_;
+};
+
+TEST_F(ScriptTest, MissingFileSaysSoAndWaitsOneSecond) {
+  auto& v = make();
+  v.script();
+  EXPECT_EQ(lines(), (Seq{"No script file found!"}));
+  EXPECT_EQ(log.sequence(), (Seq{"(1000 ms)"}));
+  EXPECT_FALSE(v.getscriptactive());
+}
+
+TEST_F(ScriptTest, EmptyFirstLineRunsNothing) {
+  auto& v = make();
+  writeScript("\nPlay\n");
+  v.script();
+  EXPECT_EQ(lines(), framed({}));
+  EXPECT_TRUE(log.all().empty());
+}
+
+TEST_F(ScriptTest, PlayWaitStopRunsInOrderWhileActive) {
+  auto& v = make();
+  std::atomic<bool> activeDuringWait{false};
+  sleeper->onSleep = [&](int) { activeDuringWait = vcr->getscriptactive(); };
+  writeScript("Play\nWait5\nStop\n");
+  v.script();
+  EXPECT_EQ(lines(), framed({"Play", "Wait5", "Stop"}));
+  EXPECT_EQ(log.sequence(), (Seq{"20 01 21", "(5000 ms)", "20 00 20"}));
+  EXPECT_TRUE(activeDuringWait.load());
+  EXPECT_FALSE(v.getscriptactive());
+}
+
+TEST_F(ScriptTest, CommentsAndShortLines) {
+  auto& v = make();
+  writeScript(";abc\n; any text at all\nPlay\n;;;\nStop\n");
+  v.script();
+  EXPECT_EQ(lines(), framed({";abc", "; any text at all", "Play"}));
+  EXPECT_EQ(log.frames(), (Seq{"20 01 21"}));
+}
+
+TEST_F(ScriptTest, UnknownLineStopsTheScript) {
+  auto& v = make();
+  Seq expected;
+  for (const char* bad : {" Play", "quit", "Play "}) {
+    writeScript(std::string("Stop\n") + bad + "\nPlay\n");
+    v.script();
+    const Seq run = framed({"Stop", bad, "Script Error"});
+    expected.insert(expected.end(), run.begin(), run.end());
+  }
+  EXPECT_EQ(lines(), expected);
+  EXPECT_EQ(log.frames(), (Seq{"20 00 20", "20 00 20", "20 00 20"}));
+}
+
+TEST_F(ScriptTest, QuitEndsTheScript) {
+  auto& v = make();
+  writeScript("Play\nQuit\nStop\n");
+  v.script();
+  EXPECT_EQ(lines(), framed({"Play"}));
+  EXPECT_EQ(log.frames(), (Seq{"20 01 21"}));
+}
+
+TEST_F(ScriptTest, JogOnTheLx1IsAScriptError) {
+  auto& v = make(Kind::Lx1);
+  writeScript("JogF\n");
+  v.script();
+  EXPECT_EQ(lines(), framed({"JogF", "Script Error"}));
+  EXPECT_TRUE(log.frames().empty());
+}
+
+TEST_F(ScriptTest, EveryLineEndCountsAndTheLastLineNeedsNone) {
+  auto& v = make();
+  writeScript("Play\rStop\r\nForward\nRewind");
+  v.script();
+  EXPECT_EQ(lines(), framed({"Play", "Stop", "Forward", "Rewind"}));
+  EXPECT_EQ(log.frames(), (Seq{"20 01 21", "20 00 20", "20 10 30", "20 20 40"}));
+}
+
+TEST_F(ScriptTest, AFailingCommandEndsTheScriptAndIsReportedOnce) {
+  auto& v = make();
+  writeScript("Play\nWait 5\nStop\n");
+  v.script();
+  Seq expected = framed({"Play", "Wait 5"});
+  expected.push_back("Script stopped: Wait needs a whole number of seconds, got \" 5\"");
+  EXPECT_EQ(lines(), expected);
+  EXPECT_EQ(log.frames(), (Seq{"20 01 21"}));
+  EXPECT_FALSE(v.getscriptactive());
+}
+
+TEST_F(ScriptTest, MalformedCueFieldEndsTheScript) {
+  auto& v = make();
+  writeScript("tc1xx:00:00:00\nCueIn\nPlay\n");
+  v.script();
+  ASSERT_EQ(lines().size(), 9u);
+  EXPECT_EQ(lines()[8].rfind("Script stopped: Cue point \"xx:00:00:00\"", 0), 0u);
+  EXPECT_TRUE(log.frames().empty());
+  EXPECT_FALSE(v.getscriptactive());
+}
+
+TEST_F(ScriptTest, CloseEndsARunningScript) {
+  auto& v = make();
+  sleeper->realCapMs = 600000;
+  writeScript("Wait600\nPlay\n");
+  v.post([&] { v.script(); });
+  ASSERT_TRUE(log.waitForEntry("(600000 ms)"));
+  v.close();
+  EXPECT_TRUE(log.frames().empty());
+  EXPECT_EQ(lines().back(), " ");
+  EXPECT_FALSE(v.getscriptactive());
+}
+
+TEST(ScriptFile, MissingFileHasNoLines) {
+  ScriptFile file("/nonexistent/Script.txt");
+  EXPECT_FALSE(file.isOpen());
+  EXPECT_FALSE(file.next());
+}
