@@ -64,24 +64,52 @@ void appendUtf8(std::string& out, char32_t cp) {
   }
 }
 
-// Escapes produce UTF-16 code units (\uD83D\uDE00 is one character); pairs are joined here and
-// a surrogate without its partner becomes U+FFFD, since UTF-8 cannot carry it.
-std::string utf16ToUtf8(const std::u16string& units) {
-  std::string out;
-  out.reserve(units.size());
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    char32_t u = units[i];
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] <= 0xDFFF) {
-      char32_t low = units[++i];
-      appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
-    } else if (u >= 0xD800 && u <= 0xDFFF) {
-      appendUtf8(out, 0xFFFD);
+// Builds UTF-8 from UTF-16 code units. Escapes give code units (\uD83D\uDE00 is one
+// character); a pair is joined here and a surrogate without its partner becomes U+FFFD, since
+// UTF-8 cannot carry it.
+class Utf8Builder {
+ public:
+  explicit Utf8Builder(std::size_t expected) { out_.reserve(expected); }
+
+  void add(char32_t unit) {
+    if (high_ != 0) {
+      const char32_t high = high_;
+      high_ = 0;
+      if (unit >= 0xDC00 && unit <= 0xDFFF) {
+        appendUtf8(out_, 0x10000 + ((high - 0xD800) << 10) + (unit - 0xDC00));
+        return;
+      }
+      appendUtf8(out_, 0xFFFD);
+    }
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+      high_ = unit;
+    } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
+      appendUtf8(out_, 0xFFFD);
     } else {
-      appendUtf8(out, u);
+      appendUtf8(out_, unit);
     }
   }
-  return out;
+
+  std::string take() {
+    if (high_ != 0) {
+      appendUtf8(out_, 0xFFFD);
+      high_ = 0;
+    }
+    return std::move(out_);
+  }
+
+ private:
+  std::string out_;
+  char32_t high_ = 0;
+};
+
+bool isPlainAscii(std::string_view s) {
+  for (char c : s) {
+    if (c == '\\' || static_cast<unsigned char>(c) >= 0x80) {
+      return false;
+    }
+  }
+  return true;
 }
 
 // Splits text into natural lines ending in LF, CR LF or CR, counting them from 1.
@@ -229,14 +257,16 @@ void PropertiesReader::addLogicalLine(std::string_view line, int lineNumber) {
 }
 
 std::string PropertiesReader::decode(std::string_view raw, int lineNumber) {
-  std::u16string units;
-  units.reserve(raw.size());
+  if (isPlainAscii(raw)) {
+    return std::string(raw);  // the common case: nothing to decode
+  }
+  Utf8Builder out(raw.size() + raw.size() / 2);
   std::size_t i = 0;
   while (i < raw.size()) {
     // Each byte is one ISO 8859-1 character, whose code equals the byte's value.
     const auto c = static_cast<unsigned char>(raw[i++]);
     if (c != '\\') {
-      units.push_back(c);
+      out.add(c);
       continue;
     }
     if (i >= raw.size()) {
@@ -245,41 +275,41 @@ std::string PropertiesReader::decode(std::string_view raw, int lineNumber) {
     const auto e = static_cast<unsigned char>(raw[i++]);
     switch (e) {
       case 't':
-        units.push_back(u'\t');
+        out.add(U'\t');
         break;
       case 'n':
-        units.push_back(u'\n');
+        out.add(U'\n');
         break;
       case 'r':
-        units.push_back(u'\r');
+        out.add(U'\r');
         break;
       case 'f':
-        units.push_back(u'\f');
+        out.add(U'\f');
         break;
       case 'u': {
-        int value = 0;
+        char32_t value = 0;
         bool ok = i + 4 <= raw.size();
         for (std::size_t k = 0; ok && k < 4; ++k) {
           const int h = hexValue(raw[i + k]);
           ok = h >= 0;
-          value = value * 16 + h;
+          value = value * 16 + static_cast<char32_t>(h);
         }
         if (ok) {
-          units.push_back(static_cast<char16_t>(value));
+          out.add(value);
           i += 4;
         } else {
           // Keep what was written after the backslash, as for any other escaped character.
-          units.push_back(u'u');
+          out.add(U'u');
           noteProblem(lineNumber, "malformed \\uXXXX escape");
         }
         break;
       }
       default:
-        units.push_back(e);
+        out.add(e);
         break;
     }
   }
-  return utf16ToUtf8(units);
+  return out.take();
 }
 
 PropertiesReader::LoadResult PropertiesReader::load(const std::string& path) {

@@ -238,5 +238,7 @@ TEST(PropertiesReaderFile, TenMegabyteFilesLoadQuickly) {
   ASSERT_EQ(r.load(dir.path("oneline.txt")), PropertiesReader::LoadResult::Loaded);
   EXPECT_EQ(r.get("Long").value_or("").size(), 10u * 1024 * 1024);
   ASSERT_EQ(r.load(dir.path("backslashes.txt")), PropertiesReader::LoadResult::Loaded);
-  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
+  // Linear work: well under a second in a release build. The bound only catches a reader that
+  // goes quadratic (minutes), even under sanitizers on a busy machine.
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(30));
 }
