@@ -3,9 +3,7 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 
