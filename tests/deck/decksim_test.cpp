@@ -1,0 +1,234 @@
+// The controller over the real command link against the deck emulator on a pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+#include <thread>
+
+#include "app/ControllerApp.h"
+#include "deck/BcdTimecode.h"
+#include "deck/LocalVCR.h"
+#include "deck/support/DeckSimProcess.h"
+#include "deck/support/EventLog.h"
+#include "deck/support/FakeView.h"
+#include "serial/SerOutPort.h"
+
+namespace {
+
+using Line = DeckSimProcess::Line;
+
+bool eventually(const std::function<bool()>& pred, int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!pred()) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+std::optional<int> framesOfReply(const std::string& hex) {
+  std::istringstream in(hex);
+  std::vector<std::uint8_t> b;
+  unsigned v;
+  while (in >> std::hex >> v) {
+    b.push_back(static_cast<std::uint8_t>(v));
+  }
+  if (b.size() != 7 || b[0] != 0x74) {
+    return std::nullopt;
+  }
+  auto d = BcdTimecode::decode(&b[2]);
+  return d ? std::optional<int>(d->frames) : std::nullopt;
+}
+
+int countIn(const std::vector<Line>& lines, const std::string& hex) {
+  return static_cast<int>(std::count_if(lines.begin(), lines.end(),
+                                        [&](const Line& l) { return l.in && l.hex == hex; }));
+}
+
+// Median time between successive timecode requests, in ms.
+double medianPollMs(const std::vector<Line>& lines) {
+  std::vector<std::int64_t> at;
+  for (const auto& l : lines) {
+    if (l.in && l.hex == "61 0C 03 70") {
+      at.push_back(l.us);
+    }
+  }
+  std::vector<double> gaps;
+  for (std::size_t i = 1; i < at.size(); ++i) {
+    gaps.push_back((at[i] - at[i - 1]) / 1000.0);
+  }
+  if (gaps.empty()) {
+    return 0;
+  }
+  std::sort(gaps.begin(), gaps.end());
+  return gaps[gaps.size() / 2];
+}
+
+class DeckSimTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::filesystem::exists(DeckSimProcess::binaryPath())) {
+      GTEST_SKIP() << "orva-decksim not built (" << DeckSimProcess::binaryPath()
+                   << "); build the orva-decksim target to run these tests";
+    }
+  }
+  void TearDown() override {
+    if (vcr) {
+      vcr->close();
+    }
+    vcr.reset();
+    link.reset();
+    sim.reset();
+    ControllerApp::resetDefaults();
+  }
+
+  // Starts the emulator and a controller of the given kind on it.
+  bool open(const std::string& deck) {
+    ControllerApp::resetDefaults();
+    ControllerApp::lx1 = false;
+    ControllerApp::zarix = deck == "zarix";
+    ControllerApp::lanc = deck == "lanc";
+    ControllerApp::stoponexit = false;
+    const std::string transcript =
+        (std::filesystem::temp_directory_path() /
+         ("orva-deck-transcript-" + std::to_string(::getpid()) + "-" + deck + ".txt"))
+            .string();
+    sim = std::make_unique<DeckSimProcess>(std::vector<std::string>{"--deck", deck}, transcript);
+    if (!sim->ok()) {
+      ADD_FAILURE() << sim->error();
+      return false;
+    }
+    link = std::make_unique<SerOutPort>(sim->slavePath());
+    if (link->isBad()) {
+      ADD_FAILURE() << "cannot open " << sim->slavePath();
+      return false;
+    }
+    link->setwait(9);
+    vcr = std::make_unique<LocalVCR>(*link, ControllerApp::lanc, view);
+    vcr->setLineSink([this](const std::string& line) {
+      std::lock_guard lock(linesMutex);
+      lines.push_back(line);
+    });
+    return true;
+  }
+  bool printed(const std::string& line) {
+    std::lock_guard lock(linesMutex);
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  }
+
+  EventLog log;
+  FakeView view{log};
+  std::unique_ptr<DeckSimProcess> sim;
+  std::unique_ptr<SerOutPort> link;
+  std::unique_ptr<LocalVCR> vcr;
+  std::mutex linesMutex;
+  std::vector<std::string> lines;
+};
+
+TEST_F(DeckSimTest, TimeModeFirstThenTapeDeckPollCadence) {
+  ASSERT_TRUE(open("vtr"));
+  vcr->start();
+  ASSERT_TRUE(eventually([&] { return countIn(sim->transcript(), "61 0C 03 70") >= 25; }, 10000));
+  vcr->close();
+  const auto t = sim->transcript();
+  ASSERT_FALSE(t.empty());
+  EXPECT_TRUE(t[0].in);
+  EXPECT_EQ(t[0].hex, "41 36 00 77");
+  const auto firstPoll = std::find_if(t.begin(), t.end(),
+                                      [](const Line& l) { return l.in && l.hex == "61 0C 03 70"; });
+  ASSERT_NE(firstPoll, t.end());
+  const double pauseMs = (firstPoll->us - t[0].us) / 1000.0;
+  EXPECT_GE(pauseMs, 1000.0);
+  EXPECT_LT(pauseMs, 1200.0);
+  // Status follows the first timecode request, then every eighth.
+  EXPECT_EQ((firstPoll + 2)->hex, "61 20 09 8A");
+  const double median = medianPollMs(t);
+  std::cout << "tape deck: start-up pause " << pauseMs << " ms, median poll period " << median
+            << " ms\n";
+  EXPECT_GE(median, 35.0);
+  EXPECT_LT(median, 35.0 + 30.0);
+  EXPECT_NE(vcr->tcText(), "");
+}
+
+TEST_F(DeckSimTest, PollCadenceOfLancAndZarix) {
+  for (const auto& [deck, interval] :
+       {std::pair<std::string, double>{"lanc", 60.0}, {"zarix", 20.0}}) {
+    ASSERT_TRUE(open(deck));
+    vcr->GetTC();
+    ASSERT_TRUE(eventually([&] { return countIn(sim->transcript(), "61 0C 03 70") >= 20; }, 10000));
+    vcr->close();
+    const double median = medianPollMs(sim->transcript());
+    std::cout << deck << ": median poll period " << median << " ms\n";
+    EXPECT_GE(median, interval) << deck;
+    EXPECT_LT(median, interval + 30.0) << deck;
+    TearDown();
+  }
+}
+
+TEST_F(DeckSimTest, CueEndsCuedUpAtTheCuePoint) {
+  ASSERT_TRUE(open("zarix"));  // short settle waits; the cue itself is the deck's
+  vcr->GetTC();
+  vcr->setCueText("00:01:00:00");
+  vcr->cue();
+  ASSERT_TRUE(log.waitForEntry("view ShowStatus CUED!!", 1, 15000));
+  ASSERT_TRUE(log.waitForEntry("view unlock", 1, 5000));
+  EXPECT_TRUE(eventually([&] { return vcr->tcText() == "00:01:00:00"; }, 3000)) << vcr->tcText();
+  EXPECT_TRUE(
+      eventually([&] { return vcr->getStatusString().find("CuedUp ") != std::string::npos; }, 3000))
+      << vcr->getStatusString();
+  EXPECT_EQ(countIn(sim->transcript(), "24 31 00 00 01 00 56"), 1);
+}
+
+TEST_F(DeckSimTest, TapeReviewStopsAtTheOutPoint) {
+  ASSERT_TRUE(open("vtr"));
+  vcr->GetTC();
+  vcr->setCueText("00:00:10:00");
+  vcr->setEndText("00:00:13:00");
+  const int out = 13 * 30;
+  vcr->reviewclip();
+  ASSERT_TRUE(eventually([&] { return printed("Cue/Review/Play Finished!"); }, 30000));
+  // A few more polls show where the deck came to rest.
+  const auto polls = countIn(sim->transcript(), "61 0C 03 70");
+  ASSERT_TRUE(
+      eventually([&] { return countIn(sim->transcript(), "61 0C 03 70") >= polls + 5; }, 3000));
+  vcr->close();
+
+  const auto t = sim->transcript();
+  auto play =
+      std::find_if(t.begin(), t.end(), [](const Line& l) { return l.in && l.hex == "20 01 21"; });
+  ASSERT_NE(play, t.end());
+  auto stop =
+      std::find_if(play, t.end(), [](const Line& l) { return l.in && l.hex == "20 00 20"; });
+  ASSERT_NE(stop, t.end());
+  std::optional<int> trigger;
+  for (auto it = play; it != stop; ++it) {
+    if (!it->in) {
+      if (auto f = framesOfReply(it->hex)) {
+        trigger = f;
+      }
+    }
+  }
+  std::optional<int> rest;
+  for (auto it = stop; it != t.end(); ++it) {
+    if (!it->in) {
+      if (auto f = framesOfReply(it->hex)) {
+        rest = f;
+      }
+    }
+  }
+  ASSERT_TRUE(trigger && rest);
+  const double playMs = (stop->us - play->us) / 1000.0;
+  std::cout << "review 00:00:10:00-00:00:13:00: play to stop " << playMs << " ms; stop sent at "
+            << (*trigger - (out - 1)) << " frames past out - 1; deck rests " << (*rest - (out - 1))
+            << " frames past out - 1\n";
+  EXPECT_GE(*trigger, out - 1);
+  EXPECT_LE(*trigger - (out - 1), 1);
+  EXPECT_LE(*rest - (out - 1), 2);
+  EXPECT_TRUE(log.waitForEntry("view unlock", 1, 0));
+}
+
+}  // namespace
