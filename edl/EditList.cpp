@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <iostream>
@@ -212,14 +213,27 @@ bool EditList::SaveEDL(const std::string& path) {
   }
 
   struct stat st {};
-  bool exists = ::stat(path.c_str(), &st) == 0;
+  const bool exists = ::stat(path.c_str(), &st) == 0;
   if (exists && S_ISDIR(st.st_mode)) {
     println("FileStreamError: " + describe(path, EISDIR));
     return false;
   }
-  TempFile tmp(path);
+  // A link is followed, so the file it points to is the one replaced.
+  std::string target = path;
+  if (exists) {
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
+      target = real;
+      std::free(real);
+    }
+  }
+  TempFile tmp(target);
   if (tmp.fd() < 0) {
-    println("FileStreamError: " + describe(path, errno));
+    const int openErr = errno;
+    // A writable file in a directory we cannot create files in is still written, in place.
+    if (exists && ::access(target.c_str(), W_OK) == 0) {
+      return writeInPlace(path, target, content);
+    }
+    println("FileStreamError: " + describe(path, openErr));
     return false;
   }
   if (exists) {
@@ -235,10 +249,30 @@ bool EditList::SaveEDL(const std::string& path) {
   }
   err = tmp.close();
   if (err == 0) {
-    err = tmp.commit(path);
+    err = tmp.commit(target);
   }
   if (err != 0) {
     println(std::string("FileIOError: ") + std::strerror(err) + " 2");
+    return false;
+  }
+  return true;
+}
+
+bool EditList::writeInPlace(const std::string& path, const std::string& target,
+                            const std::string& content) {
+  const int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  if (fd < 0) {
+    println("FileStreamError: " + describe(path, errno));
+    return false;
+  }
+  int err = writeAll(fd, content);
+  if (err != 0) {
+    ::close(fd);
+    println(std::string("FileIOError: ") + std::strerror(err) + " 1");
+    return false;
+  }
+  if (::close(fd) != 0) {
+    println(std::string("FileIOError: ") + std::strerror(errno) + " 2");
     return false;
   }
   return true;

