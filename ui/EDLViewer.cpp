@@ -15,6 +15,7 @@
 #include <QSignalBlocker>
 #include <QTextCursor>
 #include <QTimer>
+#include <algorithm>
 #include <exception>
 #include <iostream>
 
@@ -56,6 +57,30 @@ QPlainTextEdit* makeArea(QWidget* parent, const char* name, const QColor& colour
   area->setBaseSize(fm.horizontalAdvance('M') * columns, fm.lineSpacing() * rows);
   area->setMinimumSize(0, 0);
   return area;
+}
+
+// Text for the source area. A line of megabytes would keep the text area laying out for
+// minutes, so each shown line is cut at this length; the stored line stays whole for the
+// conversion and its names.
+constexpr std::size_t kLongestShownLine = 2000;
+
+QString displayText(const std::string& text) {
+  std::string shown;
+  shown.reserve(std::min(text.size(), std::size_t{4} << 20));
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    const bool last = end == std::string::npos;
+    if (last) {
+      end = text.size();
+    }
+    shown.append(text, start, std::min(end - start, kLongestShownLine));
+    if (!last) {
+      shown.push_back('\n');
+    }
+    start = end + 1;
+  }
+  return QString::fromLatin1(shown.data(), static_cast<qsizetype>(shown.size()));
 }
 
 }  // namespace
@@ -254,7 +279,7 @@ void EDLViewer::SaveEDL() {
 }
 
 void EDLViewer::showSource(const std::string& text) {
-  textarea_->setPlainText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+  textarea_->setPlainText(displayText(text));
 }
 
 void EDLViewer::showList(const std::string& lxfile) {

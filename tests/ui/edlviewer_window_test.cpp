@@ -282,3 +282,22 @@ TEST_F(Window, PauseKeepsTheWindowAliveAndLocksItsControls) {
 }
 
 }  // namespace
+
+namespace {
+TEST_F(Window, HugeLinesLoadAndShowQuickly) {
+  std::ofstream(dir_ + "/huge.edl")
+      << "TITLE: T\n"
+      << event(1, "00:00:10:00", "00:00:20:00") << std::string(10'000'000, 'x') << "\n"
+      << std::string(10'000'000, 'y') << "\n";
+  QElapsedTimer clock;
+  clock.start();
+  EDLViewer* w = open(path("huge.edl"));
+  QApplication::processEvents();
+  click(w, "next");
+  click(w, "next");
+  QApplication::processEvents();
+  EXPECT_EQ(w->converter().list().lxline(), 1);  // the event line with its long tail
+  EXPECT_EQ(text(w, "textarea").size(), 2000);   // the shown line is cut, the stored one is not
+  EXPECT_LT(clock.elapsed(), 5000);
+}
+}  // namespace
