@@ -127,8 +127,10 @@ EDLViewer::~EDLViewer() = default;
 
 void EDLViewer::buildLayout() {
   auto* grid = new QGridLayout(this);
-  // The window keeps its given size even when the buttons would like more room.
-  grid->setSizeConstraint(QLayout::SetNoConstraint);
+  // The source area is the wider one; 800 by 350 grows where the buttons need more room, so
+  // that no label is cut.
+  grid->setColumnStretch(0, 80);
+  grid->setColumnStretch(1, 38);
   textarea_ = makeArea(this, "textarea", kSource, 15, 80, false);
   outarea_ = makeArea(this, "outarea", kOutput, 15, 38, true);
   grid->addWidget(textarea_, 0, 0);

@@ -127,7 +127,8 @@ TEST_F(Window, CreationLayoutAndFirstLoad) {
   EXPECT_FALSE(asked_[0].save);
   EXPECT_EQ(w->windowTitle(), QString::fromStdString(ControllerApp::title +
                                                      " --- Tavlist2 --- Source EDL:  three.edl"));
-  EXPECT_EQ(w->size(), QSize(800, 350));
+  EXPECT_GE(w->width(), 800);
+  EXPECT_GE(w->height(), 350);
   EXPECT_TRUE(w->isVisible());
   EXPECT_EQ(w->palette().color(QPalette::Window), QColor(90, 90, 240));
   auto* src = w->findChild<QPlainTextEdit*>("textarea");
@@ -143,12 +144,16 @@ TEST_F(Window, CreationLayoutAndFirstLoad) {
     auto* b = w->findChild<QPushButton*>(c);
     ASSERT_NE(b, nullptr) << c;
     EXPECT_TRUE(b->font().bold());
+    EXPECT_GE(b->width(), b->sizeHint().width()) << c;  // labels are never cut
     EXPECT_EQ(b->font().pointSize(), 14);
   }
   EXPECT_EQ(text(w, "outarea"),
             "PIONEER-DVDRec-EDL 002\n001 REC 00:00:10:00 00:00:20:00 STOP\n"
             "002 REC 00:01:00:00 00:01:10:00 STOP\n003 REC 00:02:00:00 00:02:10:00 STOP\n");
   EXPECT_TRUE(text(w, "textarea").startsWith("TITLE: T\nFCM: NON-DROP FRAME\n001"));
+  if (std::getenv("ORVA_SHOT")) {
+    w->grab().save(std::getenv("ORVA_SHOT"));
+  }
 }
 
 TEST_F(Window, CancelledDialogGivesAnEmptyWindow) {
