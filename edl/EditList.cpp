@@ -214,8 +214,10 @@ bool EditList::SaveEDL(const std::string& path) {
 
   struct stat st {};
   const bool exists = ::stat(path.c_str(), &st) == 0;
-  if (exists && S_ISDIR(st.st_mode)) {
-    println("FileStreamError: " + describe(path, EISDIR));
+  if (exists && !S_ISREG(st.st_mode)) {
+    // Never replace a directory, device or pipe by a list file.
+    println("FileStreamError: " +
+            (S_ISDIR(st.st_mode) ? describe(path, EISDIR) : path + " (Not a regular file)"));
     return false;
   }
   // A link is followed, so the file it points to is the one replaced.
@@ -306,15 +308,18 @@ bool EditList::getsourcetime(std::string_view line, std::size_t from) {
 
 int EditList::LoadEDL(const std::string& path) {
   println(" ");
-  FilePtr file(std::fopen(path.c_str(), "rb"));
-  if (!file) {
-    println("FileStreamError: " + describe(path, errno));
+  // Only regular files: a directory cannot be read, and a pipe or device could hold the
+  // window forever.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    println("FileStreamError: " +
+            (S_ISDIR(st.st_mode) ? describe(path, EISDIR) : path + " (Not a regular file)"));
     println(" ");
     return 0;
   }
-  struct stat st {};
-  if (::fstat(::fileno(file.get()), &st) == 0 && S_ISDIR(st.st_mode)) {
-    println("FileStreamError: " + describe(path, EISDIR));
+  FilePtr file(std::fopen(path.c_str(), "rb"));
+  if (!file) {
+    println("FileStreamError: " + describe(path, errno));
     println(" ");
     return 0;
   }

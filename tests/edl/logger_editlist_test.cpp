@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -256,6 +257,15 @@ TEST_F(EditListFiles, OpenFailuresAreReported) {
   log_.str("");
   EXPECT_EQ(list_.LoadEDL(dir_.string()), 0);
   EXPECT_EQ(log_.str(), " \nFileStreamError: " + dir_.string() + " (Is a directory)\n \n");
+  log_.str("");
+  // A pipe would block the window: it is neither read nor replaced.
+  const std::string fifo = path("pipe.edl");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(list_.LoadEDL(fifo), 0);
+  EXPECT_EQ(log_.str(), " \nFileStreamError: " + fifo + " (Not a regular file)\n \n");
+  log_.str("");
+  EXPECT_FALSE(list_.SaveEDL(fifo));
+  EXPECT_EQ(log_.str(), "FileStreamError: " + fifo + " (Not a regular file)\n");
   log_.str("");
   EXPECT_FALSE(list_.SaveEDL(path("no/such/dir.edl")));
   EXPECT_EQ(log_.str(),
