@@ -105,9 +105,11 @@ void TransportModel::startMotion(TransportMode mode, double speedXPlay, bool rev
   fps_ = (reverse ? -speedXPlay : speedXPlay) * kFps;
   cuedUp_ = false;
   // A motion that starts at the tape end it runs towards stops at once.
-  advance(nowUs + 1);
-  if (mode_ == TransportMode::Stop)
-    anchorUs_ = nowUs;
+  if ((fps_ > 0 && anchorPos_ >= end_) || (fps_ < 0 && anchorPos_ <= 0)) {
+    mode_ = TransportMode::Stop;
+    fps_ = 0.0;
+    reverse_ = false;
+  }
 }
 
 void TransportModel::play(std::int64_t nowUs) {

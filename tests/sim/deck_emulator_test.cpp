@@ -4,9 +4,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -343,9 +343,15 @@ TEST(DeckEmulatorTranscript, LogsEveryFrameInAndOutWithItsTime) {
   };
   EXPECT_EQ(lines, expected);
   ASSERT_GT(lines.size(), 8u);
-  EXPECT_TRUE(
-      std::regex_match(lines[8], std::regex(std::to_string(t1) + " JUNK( [0-9A-F]{2}){1,3}")))
-      << lines[8];
+  // One to three stray bytes, each " XX" in upper-case hex.
+  const std::string junk = at(t1, "JUNK");
+  ASSERT_EQ(lines[8].substr(0, junk.size()), junk);
+  const std::string bytes = lines[8].substr(junk.size());
+  EXPECT_TRUE(bytes.size() == 3 || bytes.size() == 6 || bytes.size() == 9) << lines[8];
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const char c = bytes[i];
+    EXPECT_TRUE(i % 3 == 0 ? c == ' ' : std::isxdigit(c) && !std::islower(c)) << lines[8];
+  }
 }
 
 TEST(DeckEmulatorTranscript, UnwritablePathIsReportedNotIgnored) {
