@@ -14,6 +14,8 @@
 #include "serial/port/PosixSerialDriver.h"
 #include "serial/port/SerialConfig.h"
 #include "serial/support/PtyPair.h"
+#include "serial/support/PtyResponder.h"
+#include "serial/support/WaitFor.h"
 
 namespace {
 

@@ -18,6 +18,8 @@
 #include "serial/port/SerialPortLocal.h"
 #include "serial/support/FakeDriver.h"
 #include "serial/support/PtyPair.h"
+#include "serial/support/PtyResponder.h"
+#include "serial/support/WaitFor.h"
 
 namespace {
 

@@ -15,6 +15,8 @@
 #include "serial/port/SerialPortLocal.h"
 #include "serial/support/FakeDriver.h"
 #include "serial/support/PtyPair.h"
+#include "serial/support/PtyResponder.h"
+#include "serial/support/WaitFor.h"
 
 namespace {
 
@@ -290,27 +292,6 @@ TEST_F(SerialPortLocalTest, CloseResetAndDestructionCloseTheDriverPortOnce) {
   EXPECT_EQ(driver->count("SerClosePort"), 4) << "a closed port is not closed again";
   driver->setResult("SerOpenPort", 9);
   expectIOError([&] { port.reset(); }, "reset: SerOpenPort failed: 9");
-}
-
-TEST_F(SerialPortLocalTest, PassThroughSettersChangeTheKeptConfigurationOnly) {
-  SerialPortLocal port = openOn("Linux");
-  const int configures = driver->count("SerConfigure");
-  port.setBitRate(SerialConfig::BR_1200);
-  port.setParity(SerialConfig::PY_EVEN);
-  port.setDataBits(SerialConfig::LN_7BITS);
-  port.setStopBits(SerialConfig::ST_2BITS);
-  port.setHandshake(SerialConfig::HS_XONXOFF);
-  port.setPortName("COM4");
-  EXPECT_EQ(driver->count("SerConfigure"), configures);
-  EXPECT_EQ(port.getBitRate(), SerialConfig::BR_1200);
-  EXPECT_EQ(port.getParity(), SerialConfig::PY_EVEN);
-  EXPECT_EQ(port.getDataBits(), SerialConfig::LN_7BITS);
-  EXPECT_EQ(port.getStopBits(), SerialConfig::ST_2BITS);
-  EXPECT_EQ(port.getHandshake(), SerialConfig::HS_XONXOFF);
-  EXPECT_EQ(port.getPortName(), "COM4");
-  port.configure();
-  EXPECT_EQ(driver->count("SerConfigure"), configures + 1);
-  EXPECT_THROW(port.setParity(SerialConfig::PY_MARK), std::invalid_argument);
 }
 
 TEST_F(SerialPortLocalTest, FlowControlThreadRunsOnlyForHardwareHandshakeOnWindows95) {

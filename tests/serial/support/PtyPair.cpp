@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 PtyPair::PtyPair() {
@@ -72,48 +73,4 @@ std::vector<std::uint8_t> PtyPair::read(std::size_t count, std::chrono::millisec
     out.insert(out.end(), buf, buf + n);
   }
   return out;
-}
-
-PtyResponder::PtyResponder(PtyPair& pty, Answer answer) : pty_(pty), answer_(std::move(answer)) {
-  thread_ = std::jthread([this](std::stop_token st) {
-    const int fd = pty_.masterFd();
-    while (!st.stop_requested()) {
-      pollfd p{fd, POLLIN, 0};
-      const int r = ::poll(&p, 1, 10);
-      if (r <= 0) {
-        continue;
-      }
-      if ((p.revents & POLLIN) == 0) {
-        // No slave open (yet, or any more): nothing to read, wait a little for the next.
-        ::poll(nullptr, 0, 5);
-        continue;
-      }
-      std::uint8_t buf[256];
-      const ssize_t n = ::read(fd, buf, sizeof buf);
-      if (n <= 0) {
-        ::poll(nullptr, 0, 5);
-        continue;
-      }
-      const auto reply = answer_(std::vector<std::uint8_t>(buf, buf + n));
-      if (!reply.empty()) {
-        pty_.write(reply);
-      }
-    }
-  });
-}
-
-PtyResponder::~PtyResponder() {
-  thread_.request_stop();
-  thread_.join();
-}
-
-bool waitFor(const std::function<bool()>& cond, std::chrono::milliseconds deadline) {
-  const auto end = std::chrono::steady_clock::now() + deadline;
-  while (!cond()) {
-    if (std::chrono::steady_clock::now() >= end) {
-      return cond();
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
 }
