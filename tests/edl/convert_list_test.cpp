@@ -28,12 +28,6 @@ void add(RecorderList& list, const std::string& in, const std::string& out,
   ASSERT_TRUE(list.addEvent(in, out, eventLine(in, out, reel)));
 }
 
-TEST(RecorderListRender, EmptyListIsTheHeaderAlone) {
-  RecorderList list(noOptions());
-  EXPECT_EQ(list.lxout(), "PIONEER-DVDRec-EDL 002\r\n");
-  EXPECT_EQ(list.lxfile(), "PIONEER-DVDRec-EDL 002\n");
-}
-
 TEST(RecorderListRender, EmptyListWithIniAndFnl) {
   ConverterOptions o;
   RecorderList list(o);
@@ -73,38 +67,6 @@ TEST(RecorderListRender, ChapterMarkWithoutRecordIsNumberedZero) {
   add(list, "00:00:10:00", "00:00:20:00");
   ASSERT_TRUE(list.setchapter());
   EXPECT_EQ(list.lxout(), "PIONEER-DVDRec-EDL 002\r\n000 CHP 00:00:10:00\r\n");
-}
-
-TEST(RecorderListConvert, TitleModeStopGivesOneRecordPerEvent) {
-  RecorderList list(noOptions());
-  add(list, "00:00:10:00", "00:00:20:00");
-  add(list, "00:00:30:00", "00:00:40:00");
-  EXPECT_EQ(list.entry(0), "REC 00:00:10:00 00:00:20:00 STOP");
-  EXPECT_EQ(list.entry(1), "REC 00:00:30:00 00:00:40:00 STOP");
-}
-
-TEST(RecorderListConvert, PauseModeWithNamesGivesChapterNames) {
-  ConverterOptions o = noOptions();
-  o.namechapters = true;
-  RecorderList list(o);
-  list.setTitleMode("PAUSE");
-  add(list, "00:00:10:00", "00:00:20:00");
-  EXPECT_EQ(list.entry(0), "REC 00:00:10:00 00:00:20:00 PAUSE");
-  EXPECT_EQ(list.entry(1), "C-N 01.AX");
-  EXPECT_EQ(list.lxline(), 2);
-}
-
-TEST(RecorderListConvert, AutoChaptersMakeOneSpanningRecordAndMarks) {
-  ConverterOptions o = noOptions();
-  o.autochapter = true;
-  RecorderList list(o);
-  add(list, "00:00:10:00", "00:00:20:00");
-  add(list, "00:01:00:00", "00:01:10:00");
-  add(list, "00:02:00:00", "00:02:10:00");
-  EXPECT_EQ(list.entry(0), "REC 00:00:10:00 00:02:10:00 STOP");
-  EXPECT_EQ(list.entry(1), "CHP 00:01:00:00");
-  EXPECT_EQ(list.entry(2), "CHP 00:02:00:00");
-  EXPECT_EQ(list.lxline(), 3);
 }
 
 TEST(RecorderListConvert, AutoChaptersWithNamesFirstEventGetsThreeEntries) {

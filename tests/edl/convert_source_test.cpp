@@ -78,14 +78,6 @@ TEST(SourceEdlRead, KeepsAtMost999Lines) {
   EXPECT_EQ(edl.rawlinecount(), 999);
 }
 
-TEST(SourceEdlRead, MissingFileAndDirectory) {
-  TempDir dir;
-  SourceEdl edl;
-  EXPECT_EQ(edl.read(dir.path() + "/nothing.edl"), SourceEdl::ReadResult::NotFound);
-  EXPECT_EQ(edl.read(dir.path()), SourceEdl::ReadResult::ReadError);
-  EXPECT_EQ(edl.rawlinecount(), 0);
-}
-
 TEST(SourceEdlRead, HugeLineAndEveryLineIsEchoed) {
   TempDir dir;
   const std::string big(10 * 1024 * 1024, 'x');

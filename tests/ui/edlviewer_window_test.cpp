@@ -163,12 +163,6 @@ TEST_F(Window, CancelledDialogGivesAnEmptyWindow) {
   EXPECT_EQ(w->windowTitle(), QString::fromStdString(ControllerApp::title + " --- Tavlist2"));
 }
 
-TEST_F(Window, MissingFileShowsItsMessageAndPauses) {
-  EDLViewer* w = open(path("gone.edl"));
-  EXPECT_EQ(pauses_, std::vector<int>{3000});
-  EXPECT_EQ(text(w, "textarea"), "");
-}
-
 TEST_F(Window, EditingButtons) {
   ControllerApp::namechapters = true;
   EDLViewer* w = open(path("three.edl"));
