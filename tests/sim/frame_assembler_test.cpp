@@ -61,17 +61,6 @@ TEST(FrameAssembler, SplitAtEveryOffsetGivesTheSameFrames) {
   }
 }
 
-TEST(FrameAssembler, ByteByByte) {
-  const Bytes stream = concat({kCue, kTimeSense});
-  FrameAssembler a;
-  std::vector<Bytes> frames;
-  for (std::size_t i = 0; i < stream.size(); ++i) {
-    for (auto& f : framesOf(a.feed(&stream[i], 1, std::int64_t(i) * 9000)))
-      frames.push_back(f);
-  }
-  EXPECT_EQ(frames, (std::vector<Bytes>{kCue, kTimeSense}));
-}
-
 TEST(FrameAssembler, LongestFrameHoldsFifteenDataBytes) {
   Bytes frame = {0x6F, 0x20};
   frame.resize(17, 0x11);
