@@ -119,7 +119,8 @@ int writeAll(int fd, const std::string& data) {
 
 }  // namespace
 
-EditList::EditList() : out_(&std::cout) {
+EditList::EditList() {
+  setOutput(std::cout);
   for (int i = 0; i < kEntries; ++i) {
     EdNumArray[i] = eventNumber(i);
     ClipNameArray[i] = initialName(i);
@@ -144,9 +145,17 @@ std::string EditList::initialName(int i) {
   return std::string("Name") + static_cast<char>('0' + n / 10) + static_cast<char>('0' + n % 10);
 }
 
+void EditList::setOutput(std::ostream& out) {
+  sink_ = [&out](const std::string& line) {
+    out << line << '\n';
+    out.flush();
+  };
+}
+
 void EditList::println(std::string_view text) {
-  *out_ << text << '\n';
-  out_->flush();
+  if (sink_) {
+    sink_(std::string(text));
+  }
 }
 
 void EditList::getduration(int i) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -44,8 +45,10 @@ class EditList {
   // the caller skips that line.
   bool getsourcetime(std::string_view line, std::size_t from = 0);
 
-  // Where progress and failure lines go (standard output unless a test redirects them).
-  void setOutput(std::ostream& out) { out_ = &out; }
+  // Where progress and failure lines go, one call per line (standard output by default).
+  void setLineSink(std::function<void(const std::string&)> sink) { sink_ = std::move(sink); }
+  // The same into a stream, each line ended by a newline.
+  void setOutput(std::ostream& out);
 
   std::array<std::string, kEntries> EdNumArray;
   std::array<std::string, kEntries> ClipNameArray;
@@ -68,5 +71,5 @@ class EditList {
   // The fallback when no temporary file can be made beside the target.
   bool writeInPlace(const std::string& path, const std::string& target, const std::string& content);
 
-  std::ostream* out_;
+  std::function<void(const std::string&)> sink_;
 };

@@ -64,6 +64,7 @@ LoggerGUI::LoggerGUI(LocalVCR& vcr, QWidget* parent)
       sink_(&printLine) {
   // A new window shows entries from the first one, and its row 0 acts on that entry.
   vsbval = 0;
+  list_.setLineSink(sink_);
 
   setWindowTitle(QString::fromStdString(ControllerApp::name + " Logger"));
   resize(GUIwidth, GUIheight);
@@ -87,6 +88,11 @@ LoggerGUI::LoggerGUI(LocalVCR& vcr, QWidget* parent)
 }
 
 LoggerGUI::~LoggerGUI() = default;
+
+void LoggerGUI::setLineSink(std::function<void(const std::string&)> sink) {
+  sink_ = std::move(sink);
+  list_.setLineSink(sink_);
+}
 
 void LoggerGUI::buildTopLine(int L, int T) {
   const int c0 = L + 5;

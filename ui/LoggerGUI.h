@@ -67,7 +67,8 @@ class LoggerGUI : public QWidget {
 
   // Where the window's own lines go (standard output by default). Called on the GUI thread and
   // on the deck's worker, so it must be thread-safe.
-  void setLineSink(std::function<void(const std::string&)> sink) { sink_ = std::move(sink); }
+  // The list's load and save lines go there too.
+  void setLineSink(std::function<void(const std::string&)> sink);
 
   // Geometry computed from the window size.
   const int dy;

@@ -329,6 +329,7 @@ TEST_F(LoggerWindow, LoadAndSaveThroughTheChooser) {
 
   // A fresh window, scrolled away, loads the file: the rows go back to the first entry.
   gui_ = std::make_unique<LoggerGUI>(*vcr_);
+  gui_->setLineSink([](const std::string& l) { rec_->line(l); });
   vsb()->setValue(30);
   QTest::mouseClick(button("LoadButton"), Qt::LeftButton);
   EXPECT_EQ(vsb()->value(), 0);
@@ -336,6 +337,7 @@ TEST_F(LoggerWindow, LoadAndSaveThroughTheChooser) {
   EXPECT_EQ(text(0, 1), "ALPHA");
   EXPECT_EQ(text(0, 3), "00:00:02:00");
   EXPECT_EQ(text(1, 1), "Name02");
+  EXPECT_TRUE(contains(rec_->lines(), " "));  // the load's own lines reach the window's sink
 
   // Cancelled dialogs change nothing.
   answer.clear();
