@@ -294,6 +294,15 @@ TEST_F(EditListFiles, MalformedTimeStopsTheSaveAndKeepsTheOldFile) {
   EXPECT_EQ(read(target), before);
   EXPECT_EQ(filesInDir(), 1u);
 
+  // Record times run below zero after a clip that ends two hours before it starts.
+  log_.str("");
+  list_.SrcOutArray[2] = "00:00:04:00";
+  list_.SrcInArray[1] = "02:00:00:00";
+  EXPECT_FALSE(list_.SaveEDL(target));
+  EXPECT_EQ(log_.str(),
+            "EDL not saved: entry 3 record in \"00:-5-9:-5-7:00\" is not a time hh:mm:ss:ff\n");
+  EXPECT_EQ(read(target), before);
+
   // A typed empty time is malformed too, also in entry 1 which is always written.
   EditList fresh;
   std::ostringstream log;
