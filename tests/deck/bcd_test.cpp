@@ -54,7 +54,7 @@ TEST(BcdTimecode, BadMinutesOrSecondsMakeTheReplyUnusable) {
 
 TEST(BcdTimecode, EncodesTextAndCountsFrames) {
   EXPECT_EQ(BcdTimecode::encode("01:02:03:04", "x"), (std::array<std::uint8_t, 4>{4, 3, 2, 1}));
-  // Separators are not inspected; there is no range check.
+  // Separators are not checked; there is no range check.
   EXPECT_EQ(BcdTimecode::encode("00.99x99;99", "x"),
             (std::array<std::uint8_t, 4>{0x99, 0x99, 0x99, 0x00}));
   EXPECT_EQ(BcdTimecode::framesOf("00:99:99:99", "x"), 181269);
