@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang (ASan + UBSan) and runs each for the given number of
+# seconds (default 30), seeded with the EDL samples. A crash leaves its input in build/fuzz/.
+#   ./scripts/fuzz.sh 600        # a long run of every target
+#   ./scripts/fuzz.sh 30 fuzz_source_edl
+set -euo pipefail
+cd "$(dirname "$0")/.."
+secs=${1:-30}
+shift || true
+./scripts/install-deps.sh
+cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_COMPILER=clang++ -DORVA_FUZZ=ON -DORVA_BUILD_TESTS=OFF -DORVA_BUILD_BENCH=OFF \
+  -DORVA_SANITIZE=address,undefined,fuzzer-no-link >/dev/null
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_settings fuzz_source_edl fuzz_standard_edl fuzz_frames fuzz_replies)
+cmake --build build/fuzz --target "${targets[@]}"
+samples=../shared/edl-samples
+for t in "${targets[@]}"; do
+  corpus=build/fuzz/corpus/$t
+  mkdir -p "$corpus"
+  seeds=()
+  case $t in
+    fuzz_source_edl|fuzz_standard_edl) [ -d "$samples" ] && seeds=("$samples") ;;
+    fuzz_settings) [ -f demo/ORVASettings.txt ] && cp demo/ORVASettings.txt "$corpus/" ;;
+  esac
+  echo "== $t for ${secs}s"
+  (cd build/fuzz && UBSAN_OPTIONS=halt_on_error=1 ./tests/fuzz/$t -max_total_time="$secs" \
+      -max_len=65536 -rss_limit_mb=2048 -print_final_stats=1 "corpus/$t" "${seeds[@]/#/../../}" \
+      2>&1 | tail -n 4)
+done
