@@ -1,12 +1,69 @@
 // ORVA: desktop controller for one video deck on a serial line.
+//
+// Start-up runs without a display: log redirection, settings, the command link, title and
+// report (each may end the process). Then the control window and the deck controller are made
+// and the event loop runs until the control window is closed, by the operator or by SIGTERM /
+// SIGINT, which close it the same way. Closing stops the polling and the operator worker, sends
+// Stop twice 500 ms apart when StopOnExit is on, closes the other windows and ends with status 0.
+#include <QApplication>
 #include <cstdlib>
 #include <iostream>
 
 #include "app/ControllerApp.h"
+#include "deck/LocalVCR.h"
+#include "serial/SerOutPort.h"
+#include "ui/LocalGUI.h"
+#include "ui/SignalCloser.h"
 
-int main(int /*argc*/, char** /*argv*/) {
+namespace {
+
+bool hasDisplay() {
+  for (const char* var : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* value = std::getenv(var);
+    if (value != nullptr && *value != '\0') {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
   ControllerApp::redirectLog();
   ControllerApp::init();  // settings, command link, title and report; fatal exits happen inside
   std::cout.flush();
-  return EXIT_SUCCESS;
+
+  if (!hasDisplay()) {
+    const char* line =
+        "No display: run ORVA under a virtual one, e.g. xvfb-run -a ./scripts/run.sh";
+    std::cerr << line << std::endl;
+    std::cout << line << std::endl;
+    return EXIT_FAILURE;
+  }
+  if (ControllerApp::sop == nullptr) {
+    std::cout << "Serial port " << ControllerApp::comport1 << " for VCR not available."
+              << std::endl;
+    return EXIT_SUCCESS;
+  }
+
+  QApplication app(argc, argv);
+  // The program ends when the control window closes, not when its last window does.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  // The window outlives the controller: the controller's threads report to it until they end.
+  LocalGUI gui;
+  LocalVCR vcr(*ControllerApp::sop, ControllerApp::lanc, gui);
+  ControllerApp::svcr = &vcr;
+  gui.attach(vcr);
+  SignalCloser closer(gui);
+  QObject::connect(&gui, &LocalGUI::closed, &app, [] { QCoreApplication::exit(EXIT_SUCCESS); });
+
+  gui.show();
+  vcr.start();
+  const int status = QApplication::exec();
+
+  ControllerApp::svcr = nullptr;
+  std::cout.flush();
+  return status;
 }
