@@ -21,7 +21,9 @@ SignalCloser::SignalCloser(QWidget& window) : window_(window) {
   struct sigaction sa {};
   sa.sa_handler = &SignalCloser::onSignal;
   sigemptyset(&sa.sa_mask);
-  sa.sa_flags = SA_RESTART;
+  // One signal closes the window; a second one (the close hangs, the operator insists) gets
+  // the default action and ends the process at once.
+  sa.sa_flags = SA_RESTART | SA_RESETHAND;
   ::sigaction(SIGTERM, &sa, &oldTerm_);
   ::sigaction(SIGINT, &sa, &oldInt_);
   active_ = true;

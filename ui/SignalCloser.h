@@ -9,7 +9,8 @@ class QWidget;
 // Turns SIGTERM and SIGINT into a close of one window on the GUI thread, so that a service
 // manager, a test harness or Ctrl-C in a terminal end the program exactly as the operator's close
 // does (the deck controller's closing Stop frames included). The handler only writes a byte to a
-// pipe; the GUI thread reads it and closes the window. One instance per process at a time.
+// pipe; the GUI thread reads it and closes the window. A second signal of the same kind ends the
+// process with the default action. One instance per process at a time.
 class SignalCloser : public QObject {
   Q_OBJECT
 
