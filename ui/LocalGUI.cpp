@@ -190,7 +190,7 @@ void LocalGUI::buildLayout() {
     y += dy + 8;
     vsb_ = new QScrollBar(Qt::Horizontal, this);
     place(vsb_, "vsb", x(0), y, 5 * dx, shuttleHeight);
-    // 0..115 with a visible amount of 20 in the design: values 0..95 are reachable.
+    // A bar of 0..115 with a visible amount of 20: the operator reaches the values 0..95.
     vsb_->setRange(0, 95);
     vsb_->setPageStep(20);
     vsb_->setValue(shuttleCentre);
