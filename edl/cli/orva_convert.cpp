@@ -78,8 +78,9 @@ int takeInt(const std::vector<std::string>& args, std::size_t& i) {
 }
 
 int run(const std::vector<std::string>& args) {
-  // The settings file, when there is one, sets the starting state; options override it.
-  ControllerApp::GetPropsFrom("ORVASettings.txt");
+  // The settings file, when there is one, sets the starting state; options override it. Its
+  // problems go to standard error, since standard output may carry the converted list.
+  ControllerApp::GetPropsFrom("ORVASettings.txt", std::cerr);
   ConverterOptions opts = ConverterOptions::fromSettings();
   std::vector<std::string> files;
   bool optionsEnded = false;
