@@ -26,22 +26,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class QtEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    static int argc = 1;
-    static char name[] = "edlviewer_window_test";
-    static char* argv[] = {name, nullptr};
-    app_ = std::make_unique<QApplication>(argc, argv);
-  }
-  void TearDown() override { app_.reset(); }
-
- private:
-  std::unique_ptr<QApplication> app_;
-};
-
-[[maybe_unused]] auto* const kQtEnv = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
 std::string event(int n, const std::string& in, const std::string& out) {
   char num[8];
   std::snprintf(num, sizeof num, "%03d", n);

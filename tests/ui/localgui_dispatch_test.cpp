@@ -27,29 +27,6 @@
 
 namespace {
 
-class QtEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-      qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    if (QApplication::instance() == nullptr) {
-      app_ = std::make_unique<QApplication>(argc_, argv_);
-      QApplication::setQuitOnLastWindowClosed(false);
-    }
-  }
-  void TearDown() override { app_.reset(); }
-
- private:
-  int argc_ = 1;
-  char name_[18] = "localgui_dispatch";
-  char* argv_[2] = {name_, nullptr};
-  std::unique_ptr<QApplication> app_;
-};
-
-[[maybe_unused]] const auto* const kQtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
 // Frames sent (as hex) and waits taken ("(600)"), in the order they happened.
 class Wire {
  public:

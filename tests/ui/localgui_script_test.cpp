@@ -25,29 +25,6 @@
 
 namespace {
 
-class QtEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-      qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    if (QApplication::instance() == nullptr) {
-      app_ = std::make_unique<QApplication>(argc_, argv_);
-      QApplication::setQuitOnLastWindowClosed(false);
-    }
-  }
-  void TearDown() override { app_.reset(); }
-
- private:
-  int argc_ = 1;
-  char name_[16] = "localgui_script";
-  char* argv_[2] = {name_, nullptr};
-  std::unique_ptr<QApplication> app_;
-};
-
-[[maybe_unused]] const auto* const kQtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
 // Runs the test in a folder of its own, where the script file is looked up.
 class ScratchDir {
  public:
