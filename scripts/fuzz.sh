@@ -24,7 +24,14 @@ for t in "${targets[@]}"; do
     fuzz_settings) [ -f demo/ORVASettings.txt ] && cp demo/ORVASettings.txt "$corpus/" ;;
   esac
   echo "== $t for ${secs}s"
-  (cd build/fuzz && UBSAN_OPTIONS=halt_on_error=1 ./tests/fuzz/$t -max_total_time="$secs" \
+  log=build/fuzz/$t.log
+  if (cd build/fuzz && UBSAN_OPTIONS=halt_on_error=1 ./tests/fuzz/$t -max_total_time="$secs" \
       -max_len=65536 -rss_limit_mb=2048 -print_final_stats=1 "corpus/$t" "${seeds[@]/#/../../}" \
-      2>&1 | tail -n 4)
+      >"$t.log" 2>&1); then
+    grep -E 'stat::(number_of_executed_units|new_units_added|peak_rss_mb)' "$log" || true
+  else
+    echo "$t FAILED; its input is saved in build/fuzz (crash-*, leak-*, timeout-*):"
+    tail -n 60 "$log"
+    exit 1
+  fi
 done
