@@ -86,16 +86,17 @@ int main(int argc, char** argv) {
   viewer->actionPerformed(QStringLiteral("load"));
   printMemory("three windows open");
 
-  QTimer::singleShot(seconds * 1000, &app, &QApplication::quit);
+  // Measured before quitting: quitting closes every window first.
+  QTimer::singleShot(seconds * 1000, &app, [&] {
+    int visible = 0;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      visible += w->isVisible() ? 1 : 0;
+    }
+    std::printf("polled for %d s; %d windows visible; timecode requests answered: %s\n", seconds,
+                visible, vcr.tcText().empty() ? "no" : "yes");
+    printMemory("after polling");
+    QApplication::quit();
+  });
   app.exec();
-  int visible = 0;
-  for (QWidget* w : QApplication::topLevelWidgets()) {
-    visible += w->isVisible() ? 1 : 0;
-  }
-  std::printf("polled for %d s; %d windows visible; converter list %zu bytes\n", seconds, visible,
-              viewer->converter().lxout().size());
-  printMemory("after polling");
-  viewer->close();
-  gui.close();
   return 0;
 }
