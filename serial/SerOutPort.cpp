@@ -104,10 +104,16 @@ bool SerOutPort::sendLocked(std::span<const std::uint8_t> bytes) {
     }
     serialOutStream_->write(bytes);
   } catch (const std::exception&) {
-    outLine("Unable to write to Serial Port");
+    // A port that has gone away fails every exchange of the polling thread, 30 times a second;
+    // the line is written once per run of failures so the log does not grow without end.
+    if (!writeFailing_) {
+      outLine("Unable to write to Serial Port");
+    }
+    writeFailing_ = true;
     serError_ = 1;
     return false;
   }
+  writeFailing_ = false;
   return true;
 }
 

@@ -71,6 +71,7 @@ class SerOutPort : public CommandLink {
   std::atomic<int> wait_{kDefaultWaitMs};
   std::atomic<int> numBytes_{0};
   std::atomic<int> serError_{0};
+  bool writeFailing_ = false;  // the last write failed (guarded by mu_)
   std::array<std::uint8_t, buffersize> serin_{};
 
   std::unique_ptr<SerialPortLocal> serialPort_;

@@ -328,3 +328,21 @@ TEST(SerOutPortFake, AFloodingPeerDoesNotHoldTheLink) {
   EXPECT_EQ(r.count, 16);
   EXPECT_EQ(driver->count("SerGetData"), SerOutPort::rxBuf / 16);
 }
+
+TEST(SerOutPortFake, ARunOfFailedWritesIsReportedOnceUntilAWriteWorksAgain) {
+  auto driver = std::make_shared<FakeDriver>();
+  SerOutPort link("COM1", driver);
+  link.setwait(0);
+  driver->setResult("SerPutData", 0);
+  testing::internal::CaptureStdout();
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_FALSE(link.SendSer(Bytes{9, 9}));
+  }
+  driver->setResult("SerPutData", 2);
+  EXPECT_TRUE(link.SendSer(Bytes{9, 9}));
+  driver->setResult("SerPutData", 0);
+  EXPECT_FALSE(link.SendSer(Bytes{9, 9}));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "Unable to write to Serial Port\nUnable to write to Serial Port\n");
+  EXPECT_EQ(link.getSerError(), 1);
+}
