@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +13,7 @@
 #include <memory>
 
 #include "app/ControllerApp.h"
+#include "edl/TempFile.h"
 #include "edl/Timecode.h"
 
 namespace {
@@ -51,70 +51,6 @@ bool readLine(std::FILE* f, std::string& line) {
     }
   }
   return true;
-}
-
-// A temporary file beside the target that is removed unless it was renamed onto the target.
-class TempFile {
- public:
-  explicit TempFile(const std::string& target) {
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-      name_ = target + ".orva-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-      fd_ = ::open(name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd_ < 0 && errno != EEXIST) {
-        break;
-      }
-    }
-    if (fd_ < 0) {
-      name_.clear();
-    }
-  }
-  ~TempFile() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-    if (!name_.empty()) {
-      ::unlink(name_.c_str());
-    }
-  }
-  TempFile(const TempFile&) = delete;
-  TempFile& operator=(const TempFile&) = delete;
-
-  int fd() const { return fd_; }
-  // Closes the descriptor; answers 0 or the error number.
-  int close() {
-    int rc = ::close(fd_);
-    fd_ = -1;
-    return rc == 0 ? 0 : errno;
-  }
-  // Moves the file onto the target; answers 0 or the error number.
-  int commit(const std::string& target) {
-    if (::rename(name_.c_str(), target.c_str()) != 0) {
-      return errno;
-    }
-    name_.clear();
-    return 0;
-  }
-
- private:
-  int fd_ = -1;
-  std::string name_;
-};
-
-// Writes all bytes; answers 0 or the error number.
-int writeAll(int fd, const std::string& data) {
-  std::size_t done = 0;
-  while (done < data.size()) {
-    ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return errno;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return 0;
 }
 
 }  // namespace
@@ -238,8 +174,8 @@ bool EditList::SaveEDL(const std::string& path) {
     }
   }
   TempFile tmp(target);
-  if (tmp.fd() < 0) {
-    const int openErr = errno;
+  if (!tmp.ok()) {
+    const int openErr = tmp.openError();
     // A writable file in a directory we cannot create files in is still written, in place.
     if (exists && ::access(target.c_str(), W_OK) == 0) {
       return writeInPlace(path, target, content);
@@ -250,10 +186,7 @@ bool EditList::SaveEDL(const std::string& path) {
   if (exists) {
     ::fchmod(tmp.fd(), st.st_mode & 07777);  // keep the replaced file's permissions
   }
-  int err = writeAll(tmp.fd(), content);
-  if (err == 0 && ::fsync(tmp.fd()) != 0) {
-    err = errno;
-  }
+  int err = tmp.writeAndSync(content);
   if (err != 0) {
     println(std::string("FileIOError: ") + std::strerror(err) + " 1");
     return false;
@@ -276,7 +209,7 @@ bool EditList::writeInPlace(const std::string& path, const std::string& target,
     println("FileStreamError: " + describe(path, errno));
     return false;
   }
-  int err = writeAll(fd, content);
+  int err = TempFile::writeAll(fd, content);
   if (err != 0) {
     ::close(fd);
     println(std::string("FileIOError: ") + std::strerror(err) + " 1");
