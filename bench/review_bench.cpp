@@ -23,12 +23,12 @@
 #include <thread>
 
 #include "app/ControllerApp.h"
-#include "bench/DeckSimChild.h"
 #include "bench/RecordingView.h"
 #include "bench/SampleStats.h"
 #include "bench/ShortSettleSleeper.h"
 #include "deck/LocalVCR.h"
 #include "serial/SerOutPort.h"
+#include "sim/DeckSimChild.h"
 
 namespace {
 

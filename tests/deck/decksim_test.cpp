@@ -10,14 +10,18 @@
 #include "app/ControllerApp.h"
 #include "deck/BcdTimecode.h"
 #include "deck/LocalVCR.h"
-#include "deck/support/DeckSimProcess.h"
 #include "deck/support/EventLog.h"
 #include "deck/support/FakeView.h"
 #include "serial/SerOutPort.h"
+#include "sim/DeckSimChild.h"
 
 namespace {
 
-using Line = DeckSimProcess::Line;
+using Line = DeckSimChild::Line;
+
+std::string deckSimPath() {
+  return std::string(ORVA_BINARY_DIR) + "/sim/orva-decksim";
+}
 
 bool eventually(const std::function<bool()>& pred, int timeoutMs) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -71,8 +75,8 @@ double medianPollMs(const std::vector<Line>& lines) {
 class DeckSimTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!std::filesystem::exists(DeckSimProcess::binaryPath())) {
-      GTEST_SKIP() << "orva-decksim not built (" << DeckSimProcess::binaryPath()
+    if (!std::filesystem::exists(deckSimPath())) {
+      GTEST_SKIP() << "orva-decksim not built (" << deckSimPath()
                    << "); build the orva-decksim target to run these tests";
     }
   }
@@ -83,6 +87,10 @@ class DeckSimTest : public ::testing::Test {
     vcr.reset();
     link.reset();
     sim.reset();
+    if (!transcript_.empty()) {
+      std::error_code ec;
+      std::filesystem::remove(transcript_, ec);
+    }
     ControllerApp::resetDefaults();
   }
 
@@ -97,7 +105,9 @@ class DeckSimTest : public ::testing::Test {
         (std::filesystem::temp_directory_path() /
          ("orva-deck-transcript-" + std::to_string(::getpid()) + "-" + deck + ".txt"))
             .string();
-    sim = std::make_unique<DeckSimProcess>(std::vector<std::string>{"--deck", deck}, transcript);
+    transcript_ = transcript;
+    sim = std::make_unique<DeckSimChild>(deckSimPath(), transcript,
+                                         std::vector<std::string>{"--deck", deck});
     if (!sim->ok()) {
       ADD_FAILURE() << sim->error();
       return false;
@@ -122,7 +132,8 @@ class DeckSimTest : public ::testing::Test {
 
   EventLog log;
   FakeView view{log};
-  std::unique_ptr<DeckSimProcess> sim;
+  std::unique_ptr<DeckSimChild> sim;
+  std::string transcript_;
   std::unique_ptr<SerOutPort> link;
   std::unique_ptr<LocalVCR> vcr;
   std::mutex linesMutex;

@@ -1,4 +1,4 @@
-#include "bench/DeckSimChild.h"
+#include "sim/DeckSimChild.h"
 
 #include <poll.h>
 #include <signal.h>
@@ -10,7 +10,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "deck/BcdTimecode.h"
+#include "sim/SimTimecode.h"
 
 extern char** environ;
 
@@ -132,6 +132,5 @@ int DeckSimChild::framesOfReply(const std::string& hex) {
   if (b.size() != 7 || b[0] != 0x74 || b[1] != 0x04) {
     return -1;
   }
-  const auto d = BcdTimecode::decode(&b[2]);
-  return d ? d->frames : -1;
+  return SimTimecode::fromBcd(std::span<const std::uint8_t, 4>(&b[2], 4));
 }
