@@ -46,7 +46,9 @@ endfunction()
 function(orva_add_layer_tests layer)
   cmake_parse_arguments(T "" "" "LIBS;LABELS" ${ARGN})
   file(GLOB _tests CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/${layer}/*_test.cpp)
-  file(GLOB _support CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/${layer}/support/*.cpp)
+  # Helpers of one layer's tests, and the few every test binary shares (tests/support/).
+  file(GLOB _support CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/${layer}/support/*.cpp
+       ${PROJECT_SOURCE_DIR}/tests/support/*.cpp)
   foreach(_t ${_tests})
     get_filename_component(_n ${_t} NAME_WE)
     orva_add_test(${layer}_${_n} ${_t} ${_support} LIBS ${T_LIBS} LABELS ${T_LABELS})

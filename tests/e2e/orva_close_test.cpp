@@ -20,6 +20,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/TempFolder.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -43,36 +45,6 @@ bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
   }
   return true;
 }
-
-class Folder {
- public:
-  Folder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "orva-close-XXXXXX").string();
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (::mkdtemp(buf.data()) != nullptr) {
-      path_ = buf.data();
-    }
-  }
-  ~Folder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::string& path() const { return path_; }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-  void write(const std::string& name, const std::string& text) const {
-    std::ofstream(file(name), std::ios::binary) << text;
-  }
-  std::string read(const std::string& name) const {
-    std::ifstream in(file(name), std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-
- private:
-  std::string path_;
-};
 
 // A child process, ended (SIGKILL) and reaped if the test leaves it running.
 class Child {
@@ -207,7 +179,7 @@ TEST(OrvaClose, SigtermClosesTheWindowStopsTheDeckTwiceAndExitsZero) {
   if (!executable(kOrva) || !executable(kDeckSim)) {
     GTEST_SKIP() << "build orva and orva-decksim first (" << kOrva << ", " << kDeckSim << ")";
   }
-  Folder dir;
+  TempFolder dir("orva-close");
   ASSERT_FALSE(dir.path().empty());
   Child deck({kDeckSim, "--transcript", dir.file("transcript.txt")}, dir.path(), {}, true);
   ASSERT_TRUE(deck.started());
@@ -261,7 +233,7 @@ TEST(OrvaClose, WithoutADisplayItSaysHowToRunItAndEndsWithStatusOne) {
   if (!executable(kOrva) || !executable(kDeckSim)) {
     GTEST_SKIP() << "build orva and orva-decksim first (" << kOrva << ", " << kDeckSim << ")";
   }
-  Folder dir;
+  TempFolder dir("orva-close");
   ASSERT_FALSE(dir.path().empty());
   Child deck({kDeckSim}, dir.path(), {}, true);
   const std::optional<std::string> slave = deck.firstLine(5s);

@@ -15,41 +15,14 @@
 #include <thread>
 #include <vector>
 
+#include "support/TempFolder.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 const std::string kOrva = ORVA_BINARY_DIR "/app/orva";
-
-class Folder {
- public:
-  Folder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "orva-e2e-XXXXXX").string();
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (::mkdtemp(buf.data()) != nullptr) {
-      path_ = buf.data();
-    }
-  }
-  ~Folder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::string& path() const { return path_; }
-  void write(const std::string& name, const std::string& text) const {
-    std::ofstream(path_ + "/" + name, std::ios::binary) << text;
-  }
-  std::string read(const std::string& name) const {
-    std::ifstream in(path_ + "/" + name, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-
- private:
-  std::string path_;
-};
 
 class PseudoTerminal {
  public:
@@ -178,7 +151,7 @@ class Startup : public ::testing::Test {
     }
     ASSERT_FALSE(folder.path().empty());
   }
-  Folder folder;
+  TempFolder folder{"orva-e2e"};
 };
 
 }  // namespace

@@ -24,9 +24,9 @@
 #include "soak/support/ChildProcess.h"
 #include "soak/support/ProcStats.h"
 #include "soak/support/SoakAnalysis.h"
-#include "soak/support/TempFolder.h"
 #include "soak/support/TranscriptFollower.h"
 #include "soak/support/WaitUntil.h"
+#include "support/TempFolder.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "soak/support/SoakAnalysis.h"
-#include "soak/support/TempFolder.h"
 #include "soak/support/TranscriptFollower.h"
+#include "support/TempFolder.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "soak/support/TempFolder.h"
+#include "support/TempFolder.h"
 
 #include <stdlib.h>
 
