@@ -13,6 +13,9 @@ class ShortSettleSleeper : public Sleeper {
   explicit ShortSettleSleeper(int settleMs) : settleMs_(settleMs) {}
 
   bool sleep(int ms) override { return real_.sleep(shorten(ms)); }
+  bool sleepUnless(int ms, const std::atomic<bool>& cancel) override {
+    return real_.sleepUnless(shorten(ms), cancel);
+  }
   void hold(int ms) override { real_.hold(ms); }
   bool waitUntil(const std::function<bool()>& done, int checkMs, int limitMs) override {
     return real_.waitUntil(done, checkMs, limitMs);

@@ -15,6 +15,16 @@ bool ConditionSleeper::sleep(int ms) {
   return !cv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return closing_.load(); });
 }
 
+bool ConditionSleeper::sleepUnless(int ms, const std::atomic<bool>& cancel) {
+  std::unique_lock lock(mutex_);
+  if (ms <= 0) {
+    return !closing_.load() && !cancel.load();
+  }
+  // The canceller sets the flag before wake() takes this mutex, so the predicate sees it.
+  return !cv_.wait_for(lock, std::chrono::milliseconds(ms),
+                       [this, &cancel] { return closing_.load() || cancel.load(); });
+}
+
 void ConditionSleeper::hold(int ms) {
   if (ms > 0) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));

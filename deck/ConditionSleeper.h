@@ -11,6 +11,7 @@
 class ConditionSleeper : public Sleeper {
  public:
   bool sleep(int ms) override;
+  bool sleepUnless(int ms, const std::atomic<bool>& cancel) override;
   void hold(int ms) override;
   bool waitUntil(const std::function<bool()>& done, int checkMs, int limitMs) override;
   void wake() override;

@@ -135,6 +135,34 @@ void LocalVCR::post(std::function<void()> action) {
   worker_->post(std::move(action));
 }
 
+void LocalVCR::postRun(std::function<void()> action) {
+  worker_->post(std::move(action), true);
+}
+
+void LocalVCR::takeover(std::function<void()> action, bool run) {
+  if (reviewclipFlag_.load()) {
+    SettleDown();
+  }
+  // Checked again when the action runs: a review the ended run started in the meantime ends too.
+  auto own = [this, action = std::move(action)] {
+    if (reviewclipFlag_.load()) {
+      SettleDown();
+    }
+    action();
+  };
+  if (worker_->takeover(std::move(own), run)) {
+    sleeper_->wake();  // the run's waits see the flag now
+  }
+}
+
+bool LocalVCR::takenOver() const {
+  return worker_->interrupted();
+}
+
+bool LocalVCR::runWait(int ms) {
+  return sleeper_->sleepUnless(ms, worker_->interruptFlag());
+}
+
 bool LocalVCR::workerIdle() const {
   return worker_->idle();
 }
@@ -175,7 +203,7 @@ void LocalVCR::pause() {
   // The LX1 pauses only from play: a stopped recorder is started first.
   if (lx1_ && moving_.load() == 0) {
     play();
-    if (!sleeper_->sleep(500)) {
+    if (!runWait(500)) {
       return;
     }
   }
@@ -390,7 +418,7 @@ void LocalVCR::reviewclip() {
   if (!lx1_) {
     stop();
   }
-  if (!lx1_ && !zarix_ && !sleeper_->sleep(1000)) {
+  if (!lx1_ && !zarix_ && !runWait(1000)) {
     return;
   }
   // Both texts are checked before anything changes, so a bad out point leaves the cue frame as
@@ -413,7 +441,7 @@ void LocalVCR::reviewclip() {
   durationfr_.store(duration % 30);
   durationsec_.store(duration / 30);
   ShowStat("Reviewing Clip of Duration= " + std::to_string(duration));
-  if (!lx1_ && !zarix_ && !sleeper_->sleep(1000)) {
+  if (!lx1_ && !zarix_ && !runWait(1000)) {
     return;
   }
   if (duration > 0) {
@@ -434,9 +462,18 @@ void LocalVCR::waitForReview(const std::shared_ptr<CueThread>& thread) {
   // A script's "Review" returns when the clip has played to its out point. It also returns when
   // the review was abandoned by a transport command (the thread ends without getting there), and
   // at close; the deck is paused only when the clip was played out.
-  sleeper_->waitUntil([&thread] { return thread->gotthere() || thread->finished(); }, 100, -1);
-  if (thread->gotthere() && !closing_.load()) {
-    pause();
+  // A takeover by the operator ends the wait too (and has already abandoned the review).
+  sleeper_->waitUntil(
+      [this, &thread] { return thread->gotthere() || thread->finished() || takenOver(); }, 100,
+      -1);
+  if (thread->gotthere() && !closing_.load() && !takenOver()) {
+    if (lx1_) {
+      // The LX1 is already paused at the out point; the play that pause() puts first from a
+      // standstill would carry it about 15 frames on. It gets the pause frame alone.
+      CommandB0(bspause);
+    } else {
+      pause();
+    }
   }
 }
 
@@ -450,7 +487,7 @@ std::shared_ptr<CueThread> LocalVCR::startCue() {
   }
   if (lx1_ && moving_.load() == 0) {
     play();
-    if (!sleeper_->sleep(500)) {
+    if (!runWait(500)) {
       return nullptr;
     }
     pause();
@@ -505,7 +542,7 @@ void LocalVCR::script() {
     println("**********");
     println("Found Script.txt File");
     try {
-      while (!closing_.load()) {
+      while (!closing_.load() && !takenOver()) {
         const auto line = file.next();
         if (!line || *line == "Quit" || line->size() < 4) {
           break;
@@ -530,6 +567,28 @@ void LocalVCR::script() {
   // escaping into the operator's thread.
   if (!failure.empty()) {
     println("Script stopped: " + failure);
+  }
+  if (takenOver()) {
+    println("Script stopped by the operator");
+  }
+}
+
+void LocalVCR::reviewall(const std::vector<std::pair<std::string, std::string>>& clips,
+                         const std::function<void(const std::string&)>& sink) {
+  // With the script flag on, each review returns only when its clip has played out. The flag
+  // is cleared on every way out, also when a review fails.
+  ScriptActiveGuard active(*this);
+  for (std::size_t i = 0; i < clips.size() && !closing_.load(); ++i) {
+    if (takenOver()) {
+      break;
+    }
+    setCueText(clips[i].first);
+    setEndText(clips[i].second);
+    sink("Review EDL Clip " + std::to_string(i + 1));
+    reviewclip();
+  }
+  if (takenOver()) {
+    sink("RevALL stopped by the operator: no further clip reviewed");
   }
 }
 
@@ -589,7 +648,7 @@ bool LocalVCR::ParseNetCommand(const std::string& line) {
       // Waits beyond the range of one sleep are made of several.
       for (long long left = ms; left > 0 && !closing_.load();) {
         const int chunk = static_cast<int>(std::min<long long>(left, 1000000000LL));
-        if (!sleeper_->sleep(chunk)) {
+        if (!runWait(chunk)) {
           break;
         }
         left -= chunk;
@@ -697,8 +756,8 @@ std::array<std::uint8_t, 7> LocalVCR::getcueframe() const {
   return bscue_;
 }
 
-void LocalVCR::DelayT(int ms) {
-  sleeper_->sleep(ms);
+bool LocalVCR::DelayT(int ms) {
+  return runWait(ms);
 }
 
 void LocalVCR::setSleeper(std::shared_ptr<Sleeper> sleeper) {

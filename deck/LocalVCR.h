@@ -12,6 +12,8 @@
 #include <mutex>
 #include <span>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "deck/DeckView.h"
 #include "deck/FieldStore.h"
@@ -41,6 +43,22 @@ class LocalVCR {
   // Runs an operator action on the one operator worker thread, in the order posted. An error
   // that escapes the action is caught there: one line on standard output, and the worker goes on.
   void post(std::function<void()> action);
+  // Posts a run the operator can take over: a script, a review, RevALL.
+  void postRun(std::function<void()> action);
+  // The operator takes over with a transport control. A review in progress ends as a transport
+  // command ends it (no out-point frame; its cue thread unlocks the cue buttons). When a run is
+  // running or queued on the worker, the run ends at its current step and what was queued
+  // behind it is dropped; the action then runs next. Otherwise it is queued as any press. `run`
+  // marks an action that is itself a sequence with waits (jog, E-E off), which a later takeover
+  // ends in turn.
+  void takeover(std::function<void()> action, bool run = false);
+  // The run on the operator worker was taken over: its waits end and it stops at its current
+  // step.
+  bool takenOver() const;
+  // RevALL: reviews each (in, out) clip in turn, as a script's "Review" does, with the line
+  // "Review EDL Clip n" before each; a takeover reviews no further clip and says so.
+  void reviewall(const std::vector<std::pair<std::string, std::string>>& clips,
+                 const std::function<void(const std::string&)>& sink);
 
   // --- frames ---
   void CommandB0(std::span<const std::uint8_t> frame);
@@ -141,8 +159,9 @@ class LocalVCR {
   static constexpr const char* novcr = "No RS422 I/O";
 
   // The controller's pause: sleeps ms milliseconds on the caller's thread and ends at once when
-  // the controller closes. Windows use it for the waits inside their posted actions.
-  void DelayT(int ms);
+  // the controller closes or the operator takes the run over; answers false then. Windows use
+  // it for the waits inside their posted actions.
+  bool DelayT(int ms);
 
   int getstartframes() const;
   int getendframes() const;
@@ -175,6 +194,8 @@ class LocalVCR {
   // Starts a cue thread with the current cue frame; answers it (null without a serial port).
   std::shared_ptr<CueThread> startCue();
   void waitForReview(const std::shared_ptr<CueThread>& thread);
+  // A fixed wait of a run: ends early at close and when the operator takes the run over.
+  bool runWait(int ms);
   void println(const std::string& line);
   void reportError(const std::string& where, const std::string& what);
   Sleeper& sleeper() const { return *sleeper_; }

@@ -1,5 +1,6 @@
 #include "deck/OperatorWorker.h"
 
+#include <algorithm>
 #include <exception>
 
 OperatorWorker::OperatorWorker(Report report)
@@ -9,15 +10,43 @@ OperatorWorker::~OperatorWorker() {
   stop();
 }
 
-void OperatorWorker::post(std::function<void()> action) {
+void OperatorWorker::post(std::function<void()> action, bool run) {
+  push(Entry{std::move(action), run, false});
+}
+
+void OperatorWorker::push(Entry entry) {
   {
     std::lock_guard lock(mutex_);
     if (stopped_) {
       return;
     }
-    queue_.push_back(std::move(action));
+    queue_.push_back(std::move(entry));
   }
   cv_.notify_one();
+}
+
+bool OperatorWorker::takeover(std::function<void()> action, bool run) {
+  bool asked = false;
+  {
+    std::lock_guard lock(mutex_);
+    if (stopped_) {
+      return false;
+    }
+    const bool runQueued =
+        std::any_of(queue_.begin(), queue_.end(), [](const Entry& e) { return e.run; });
+    if ((running_ && runningIsRun_) || runQueued) {
+      if (running_ && runningIsRun_) {
+        interrupted_.store(true);
+        asked = true;
+      }
+      // The operator has taken over: what waited behind the run goes, but presses of the
+      // operator's that are still queued keep their order before this one.
+      std::erase_if(queue_, [](const Entry& e) { return !e.operatorsOwn; });
+    }
+    queue_.push_back(Entry{std::move(action), run, true});
+  }
+  cv_.notify_one();
+  return asked;
 }
 
 void OperatorWorker::stop() {
@@ -50,9 +79,12 @@ void OperatorWorker::run(std::stop_token token) {
       if (token.stop_requested() || queue_.empty()) {
         return;
       }
-      action = std::move(queue_.front());
+      Entry entry = std::move(queue_.front());
       queue_.pop_front();
+      action = std::move(entry.action);
       running_ = true;
+      runningIsRun_ = entry.run;
+      interrupted_.store(false);
     }
     try {
       action();
@@ -63,5 +95,6 @@ void OperatorWorker::run(std::stop_token token) {
     }
     std::lock_guard lock(mutex_);
     running_ = false;
+    runningIsRun_ = false;
   }
 }

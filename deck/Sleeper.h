@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 
 // Every wait of the deck controller goes through one Sleeper: the fixed pauses of its sequences,
@@ -13,6 +14,13 @@ class Sleeper {
   // Waits ms milliseconds (0 or less returns at once). Ends early once shutdown() was called and
   // answers false then; answers true after a full wait.
   virtual bool sleep(int ms) = 0;
+
+  // A fixed wait of a run the operator can take over (a script, a review, a jog sequence): as
+  // sleep(), and it also ends early once `cancel` is set (whoever sets it then calls wake()).
+  // Answers true after a full wait. The default waits the whole time and checks at the end.
+  virtual bool sleepUnless(int ms, const std::atomic<bool>& cancel) {
+    return sleep(ms) && !cancel.load();
+  }
 
   // A pause that shutdown() does not shorten: the controller's own closing sequence uses it.
   virtual void hold(int ms) = 0;

@@ -17,7 +17,8 @@ void outLine(const std::string& text) {
 
 }  // namespace
 
-SerOutPort::SerOutPort(const std::string& portName, std::shared_ptr<SerialDriver> driver) {
+SerOutPort::SerOutPort(const std::string& portName, std::shared_ptr<SerialDriver> driver)
+    : driver_(driver) {
   try {
     serCfg_ = SerialConfig(portName);
     serCfg_.setBitRate(SerialConfig::BR_38400);
@@ -38,6 +39,11 @@ SerOutPort::SerOutPort(const std::string& portName, std::shared_ptr<SerialDriver
     bad_ = true;
     return;
   }
+  hasPort_ = true;
+  openStepsLocked();
+}
+
+void SerOutPort::openStepsLocked() {
   try {
     serialPort_->setDTR(true);
   } catch (const std::exception&) {
@@ -52,6 +58,7 @@ SerOutPort::SerOutPort(const std::string& portName, std::shared_ptr<SerialDriver
   }
   try {
     serialOutStream_.emplace(*serialPort_);
+    hasOutStream_ = true;
   } catch (const std::exception&) {
     outLine("Unable to make OutputStream");
     noCOM_ = true;
@@ -65,17 +72,61 @@ SerOutPort::SerOutPort(const std::string& portName, std::shared_ptr<SerialDriver
 }
 
 SerOutPort::~SerOutPort() {
+  closeLocked();
+}
+
+void SerOutPort::closeLocked() {
   // The streams refer to the port: drop them before the port closes.
+  hasOutStream_ = false;
   serialInStream_.reset();
   serialOutStream_.reset();
   serialPort_.reset();
 }
 
+void SerOutPort::recoverLocked() {
+  if (!hasPort_) {
+    return;  // never opened: the creator gave up on this link
+  }
+  const auto now = Clock::now();
+  if (!lost_ && failingSince_ && now - *failingSince_ >= kLostAfter) {
+    closeLocked();
+    lost_ = true;
+    lastAttempt_ = now;
+    outLine("Serial Port " + serCfg_.getPortName() + " lost; trying to open it again every second");
+    return;
+  }
+  if (!lost_ || now - lastAttempt_ < kRetryEvery) {
+    return;
+  }
+  lastAttempt_ = now;
+  try {
+    serialPort_ = std::make_unique<SerialPortLocal>(serCfg_, driver_);
+  } catch (const std::exception&) {
+    return;  // not back yet; the next attempt is a second away
+  }
+  lost_ = false;
+  failingSince_.reset();
+  writeFailing_ = false;
+  openStepsLocked();
+  outLine("Serial Port " + serCfg_.getPortName() + " Opened OK");
+}
+
+void SerOutPort::noteResultLocked(bool failed) {
+  if (!failed) {
+    failingSince_.reset();
+  } else if (!failingSince_ && serialOutStream_) {
+    // Only a port that was working counts: a link without an output stream is not "lost".
+    failingSince_ = Clock::now();
+  }
+}
+
 SerialReply SerOutPort::SendSerial(std::span<const std::uint8_t> command) {
   std::lock_guard lock(mu_);
+  recoverLocked();
   serin_.fill(0);
   serError_ = 0;
   if (!sendLocked(command)) {
+    noteResultLocked(true);
     return SerialReply{};
   }
   const int ms = wait_;
@@ -83,6 +134,7 @@ SerialReply SerOutPort::SendSerial(std::span<const std::uint8_t> command) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
   }
   readLocked();
+  noteResultLocked(serError_ == 2);
   return replyLocked();
 }
 

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -20,7 +21,12 @@
 // 1 stop bit, no flow control, DTR and RTS on, and exchanges one command frame for its reply.
 // A port that cannot be opened leaves the link "bad" (the creator decides what to do); steps of
 // opening that fail after the port is open are printed and the link is used as far as it goes.
-// Each link owns its port and streams. The port stays open until the link is destroyed.
+// Each link owns its port and streams.
+//
+// A port that vanishes while the program runs (a USB adapter pulled, the emulator gone) is
+// won back: once its exchanges have failed for a second the link closes it, says so in one
+// line, and tries to open the same name again every second, with the same line settings, DTR
+// and RTS. While the port works nothing of this happens.
 class SerOutPort : public CommandLink {
  public:
   static constexpr int txBuf = 2048;
@@ -57,10 +63,25 @@ class SerOutPort : public CommandLink {
   int getSerError() const { return serError_; }
   std::string getPortName() const { return serCfg_.getPortName(); }
 
-  bool hasPort() const override { return serialPort_ != nullptr; }
-  bool hasOutStream() const override { return serialOutStream_.has_value(); }
+  // hasPort stays true while a lost port is being reopened: polling and cues go on trying.
+  bool hasPort() const override { return hasPort_.load(); }
+  bool hasOutStream() const override { return hasOutStream_.load(); }
+  // The port was lost and is not open again yet.
+  bool isLost() const { return lost_.load(); }
+
+  static constexpr std::chrono::milliseconds kLostAfter{1000};
+  static constexpr std::chrono::milliseconds kRetryEvery{1000};
 
  private:
+  using Clock = std::chrono::steady_clock;
+  // DTR, RTS and the two streams on the open port, each step reported when it fails.
+  void openStepsLocked();
+  void closeLocked();
+  // The lost-port bookkeeping before each exchange: close after a second of failures, then
+  // reopen every second.
+  void recoverLocked();
+  void noteResultLocked(bool failed);
+
   bool sendLocked(std::span<const std::uint8_t> bytes);
   void readLocked();
   SerialReply replyLocked() const;
@@ -73,6 +94,13 @@ class SerOutPort : public CommandLink {
   std::atomic<int> serError_{0};
   bool writeFailing_ = false;  // the last write failed (guarded by mu_)
   std::array<std::uint8_t, buffersize> serin_{};
+
+  std::shared_ptr<SerialDriver> driver_;  // kept to reopen the port
+  std::atomic<bool> hasPort_{false};
+  std::atomic<bool> hasOutStream_{false};
+  std::atomic<bool> lost_{false};
+  std::optional<Clock::time_point> failingSince_;  // guarded by mu_
+  Clock::time_point lastAttempt_{};                // guarded by mu_
 
   std::unique_ptr<SerialPortLocal> serialPort_;
   std::optional<SerOutputStream> serialOutStream_;

@@ -45,6 +45,7 @@ std::string SimCommandLine::usage() {
          "  --split-every N             send every Nth reply in parts about 1 ms apart\n"
          "  --hangup-after N            hang up after answering N frames\n"
          "  --transcript FILE           log every frame in and out to FILE\n"
+         "  --link PATH                 make PATH a symbolic link to the terminal (removed at exit)\n"
          "  --help                      show this text\n";
 }
 
@@ -114,6 +115,10 @@ SimCommandLine::Result SimCommandLine::parse(const std::vector<std::string>& arg
       if (value.empty())
         return bad();
       o.transcriptPath = value;
+    } else if (opt == "--link") {
+      if (value.empty())
+        return bad();
+      r.linkPath = value;
     } else {
       return fail("Unknown option: " + opt);
     }

@@ -10,6 +10,7 @@ class SimCommandLine {
  public:
   struct Result {
     EmulatorOptions options;
+    std::string linkPath;  // --link: a symbolic link to the pseudo-terminal, removed at exit
     bool help = false;
     std::string error;  // empty when the arguments are good
   };

@@ -5,9 +5,14 @@
 
 #include <signal.h>
 
+#include <unistd.h>
+
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -40,6 +45,48 @@ void installHandlers() {
   sigprocmask(SIG_BLOCK, &stops, nullptr);
 }
 
+// PATH as a symbolic link to the terminal for the life of the server, so a controller can keep
+// one port name across emulators. A stale link of an earlier run is replaced; at exit the link
+// is removed only while it still points here.
+class TerminalLink {
+ public:
+  TerminalLink(std::string path, std::string target)
+      : path_(std::move(path)), target_(std::move(target)) {
+    if (path_.empty()) {
+      return;
+    }
+    std::string old;
+    if (readLink(old)) {
+      ::unlink(path_.c_str());
+    }
+    if (::symlink(target_.c_str(), path_.c_str()) != 0) {
+      throw std::runtime_error("cannot make the link " + path_ + ": " + std::strerror(errno));
+    }
+  }
+  ~TerminalLink() {
+    std::string now;
+    if (!path_.empty() && readLink(now) && now == target_) {
+      ::unlink(path_.c_str());
+    }
+  }
+  TerminalLink(const TerminalLink&) = delete;
+  TerminalLink& operator=(const TerminalLink&) = delete;
+
+ private:
+  bool readLink(std::string& out) const {
+    char buf[4096];
+    const ssize_t n = ::readlink(path_.c_str(), buf, sizeof buf - 1);
+    if (n < 0) {
+      return false;
+    }
+    out.assign(buf, static_cast<std::size_t>(n));
+    return true;
+  }
+
+  std::string path_;
+  std::string target_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -57,6 +104,7 @@ int main(int argc, char** argv) {
   try {
     DeckEmulator deck(args.options);
     PtyServer server(deck);
+    TerminalLink link(args.linkPath, server.slavePath());
     std::printf("%s\n", server.slavePath().c_str());
     std::fflush(stdout);
     server.run(stopRequested);

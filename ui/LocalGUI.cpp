@@ -2,6 +2,7 @@
 
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,9 +10,11 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
+#include <algorithm>
 #include <exception>
 #include <iostream>
 #include <map>
+#include <set>
 
 #include "app/ControllerApp.h"
 #include "deck/LocalVCR.h"
@@ -51,6 +54,7 @@ LocalGUI::LocalGUI(QWidget* parent)
   setPalette(pal);
   setAutoFillBackground(true);
   buildLayout();
+  bindKeys();
   resize(width_, height_);
 }
 
@@ -267,12 +271,17 @@ std::function<void()> LocalGUI::actionFor(const QString& command) const {
   // The fixed 600 ms pauses use the controller's own pause, which ends at once when it closes.
   if (command == QStringLiteral("EEOff")) {
     // The button jogs the deck out of E-E: jog forward, stop, jog back, stop.
+    // A takeover ends the sequence at its current step.
     return [v] {
       v->jogf();
-      v->DelayT(600);
+      if (!v->DelayT(600)) {
+        return;
+      }
       v->stop();
       v->jogr();
-      v->DelayT(600);
+      if (!v->DelayT(600)) {
+        return;
+      }
       v->stop();
     };
   }
@@ -282,8 +291,9 @@ std::function<void()> LocalGUI::actionFor(const QString& command) const {
     }
     return [v] {
       v->jogf();
-      v->DelayT(600);
-      v->stop();
+      if (v->DelayT(600)) {
+        v->stop();
+      }
     };
   }
   if (command == QStringLiteral("Jogr")) {
@@ -299,8 +309,9 @@ std::function<void()> LocalGUI::actionFor(const QString& command) const {
     }
     return [v] {
       v->jogr();
-      v->DelayT(600);
-      v->stop();
+      if (v->DelayT(600)) {
+        v->stop();
+      }
     };
   }
   return {};  // "Tavlist": nothing beyond the status line
@@ -308,18 +319,85 @@ std::function<void()> LocalGUI::actionFor(const QString& command) const {
 
 void LocalGUI::dispatch(const QString& command) {
   statusfield_->setText(command);
+  const bool shuttleKey =
+      command == QStringLiteral("ShuttleFwd") || command == QStringLiteral("ShuttleRev");
+  if (!shuttleKey) {
+    shuttleKeyPresses_ = 0;
+  }
   if (vcr_ == nullptr) {
     return;
   }
-  if (auto action = actionFor(command)) {
-    postToWorker(std::move(action));
+  // SetIn and SetOut take the timecode shown at the press, not when the worker is free.
+  if (command == QStringLiteral("SetCue") || command == QStringLiteral("SetRev")) {
+    const std::string tc = vcr_->tcText();
+    try {
+      if (command == QStringLiteral("SetCue")) {
+        vcr_->setCueText(tc);
+        vcr_->MakeCueString();
+      } else {
+        vcr_->setEndText(tc);
+      }
+    } catch (const std::exception& e) {
+      reportError("Button", &e);
+    }
+    return;
   }
+  if (shuttleKey) {
+    const int dir = command == QStringLiteral("ShuttleFwd") ? 1 : -1;
+    shuttleKeyPresses_ = dir == shuttleKeyDir_ ? shuttleKeyPresses_ + 1 : 1;
+    shuttleKeyDir_ = dir;
+    const int speed = shuttleKeySpeed(shuttleKeyPresses_);
+    LocalVCR* v = vcr_;
+    postToWorker(dir > 0 ? std::function<void()>([v, speed] { v->shutfwd(speed); })
+                         : std::function<void()>([v, speed] { v->shutrev(speed); }),
+                 Post::Takeover);
+    return;
+  }
+  auto action = actionFor(command);
+  if (!action) {
+    return;
+  }
+  // The sequences with waits: the E-E off button, and the jog buttons of tape decks that stop
+  // 600 ms later.
+  const bool sequence = command == QStringLiteral("EEOff") ||
+                        (!lx1_ && !lanc_ && command == QStringLiteral("Jogf")) ||
+                        (!lx1_ && !lanc_ && command == QStringLiteral("Jogr"));
+  Post how = Post::Plain;
+  if (isTransport(command)) {
+    how = sequence ? Post::TakeoverRun : Post::Takeover;
+  } else if (command == QStringLiteral("SCRIPT") || command == QStringLiteral("Review")) {
+    how = Post::Run;
+  }
+  postToWorker(std::move(action), how);
 }
 
-void LocalGUI::postToWorker(std::function<void()> action) {
+bool LocalGUI::isTransport(const QString& command) {
+  static const std::set<QString> transport = {
+      QStringLiteral("Rewind"),    QStringLiteral("Pause"),     QStringLiteral("Stop"),
+      QStringLiteral("Play"),      QStringLiteral("Forward"),   QStringLiteral("Slow5"),
+      QStringLiteral("Slow3"),     QStringLiteral("Slow2"),     QStringLiteral("Fast2"),
+      QStringLiteral("Fast5"),     QStringLiteral("EEOn"),      QStringLiteral("EEOff"),
+      QStringLiteral("Record"),    QStringLiteral("Sbyon"),     QStringLiteral("Sbyoff"),
+      QStringLiteral("Jogr"),      QStringLiteral("Jogf"),      QStringLiteral("ShuttleFwd"),
+      QStringLiteral("ShuttleRev")};
+  return transport.count(command) != 0;
+}
+
+void LocalGUI::postToWorker(std::function<void()> action, Post how) {
   lastPostWasShuttle_ = false;
   try {
-    vcr_->post(std::move(action));
+    switch (how) {
+      case Post::Plain:
+        vcr_->post(std::move(action));
+        break;
+      case Post::Run:
+        vcr_->postRun(std::move(action));
+        break;
+      case Post::Takeover:
+      case Post::TakeoverRun:
+        vcr_->takeover(std::move(action), how == Post::TakeoverRun);
+        break;
+    }
   } catch (const std::exception& e) {
     reportError("Button", &e);
   } catch (...) {
@@ -350,7 +428,9 @@ void LocalGUI::onShuttle(int value) {
   auto slot = std::make_shared<std::atomic<int>>(value);
   shuttleSlot_ = slot;
   LocalVCR* v = vcr_;
-  postToWorker([v, slot] {
+  shuttleKeyPresses_ = 0;
+  postToWorker(
+      [v, slot] {
     const int taken = slot->exchange(-1);
     if (taken < 0) {
       return;
@@ -363,7 +443,8 @@ void LocalGUI::onShuttle(int value) {
     } else {
       v->pause();
     }
-  });
+      },
+      Post::Takeover);
   lastPostWasShuttle_ = true;
 }
 
@@ -401,6 +482,106 @@ void LocalGUI::onTavlist() {
   } catch (const std::exception& e) {
     reportError("Converter window", &e);
   }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Editor keys
+
+const std::vector<LocalGUI::KeyBinding>& LocalGUI::keyBindings() {
+  static const std::vector<KeyBinding> keys = {
+      {Qt::Key_Space, "Space", "Play", "Play", "Pause"},
+      {Qt::Key_K, "K", "Pause", "Pause", nullptr},
+      // The LX1 has no shuttle: J and L are its jog buttons.
+      {Qt::Key_J, "J", "ShuttleRev", "Jogr", nullptr},
+      {Qt::Key_L, "L", "ShuttleFwd", "Jogf", nullptr},
+      {Qt::Key_Left, "Left", "Jogr", "Jogr", nullptr},
+      {Qt::Key_Right, "Right", "Jogf", "Jogf", nullptr},
+      {Qt::Key_I, "I", "SetCue", "SetCue", nullptr},
+      {Qt::Key_O, "O", "SetRev", "SetRev", nullptr},
+      {Qt::Key_Escape, "Escape", "Stop", "Stop", nullptr},
+  };
+  return keys;
+}
+
+QString LocalGUI::keyCommand(int key, bool lx1, bool playing) {
+  for (const KeyBinding& k : keyBindings()) {
+    if (k.key == key) {
+      const char* command = playing && k.playingCommand != nullptr
+                                ? k.playingCommand
+                                : (lx1 ? k.lx1Command : k.command);
+      return QString::fromLatin1(command);
+    }
+  }
+  return {};
+}
+
+int LocalGUI::shuttleKeySpeed(int presses) {
+  // 10^(N/32 - 2) = 1, 2, 4, 8 for N = 64, 74, 83, 93.
+  static constexpr int kSpeeds[] = {64, 74, 83, 93};
+  return kSpeeds[std::clamp(presses, 1, 4) - 1];
+}
+
+bool LocalGUI::handleKey(int key, bool inTextField) {
+  if (inTextField && key != Qt::Key_Escape) {
+    return false;
+  }
+  const bool playing = vcr_ != nullptr && vcr_->getStatusString().find("Play ") != std::string::npos;
+  const QString command = keyCommand(key, lx1_, playing);
+  if (command.isEmpty()) {
+    return false;
+  }
+  dispatch(command);
+  return true;
+}
+
+void LocalGUI::bindKeys() {
+  // Every component passes its key presses through the window first, so Space on a focused
+  // button plays instead of clicking the button.
+  installEventFilter(this);
+  for (QWidget* w : findChildren<QWidget*>()) {
+    w->installEventFilter(this);
+  }
+  // Tooltips name the keys of each button, from the same table.
+  std::map<QString, QStringList> keysOf;
+  for (const KeyBinding& k : keyBindings()) {
+    keysOf[QString::fromLatin1(lx1_ ? k.lx1Command : k.command)] << QString::fromLatin1(k.name);
+    if (k.playingCommand != nullptr) {
+      keysOf[QString::fromLatin1(k.playingCommand)]
+          << QString::fromLatin1(k.name) + QStringLiteral(" while playing");
+    }
+  }
+  for (QPushButton* b : findChildren<QPushButton*>()) {
+    const auto it = keysOf.find(b->property(kActionCommand).toString());
+    if (it != keysOf.end()) {
+      b->setToolTip((it->second.size() > 1 ? QStringLiteral("Keys: ") : QStringLiteral("Key: ")) +
+                    it->second.join(QStringLiteral(", ")));
+    }
+  }
+  if (vsb_ != nullptr) {
+    vsb_->setToolTip(QStringLiteral("Keys: J / L (1x, 2x, 4x, 8x on repeated presses)"));
+  }
+}
+
+bool LocalGUI::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress) {
+    return QWidget::eventFilter(watched, event);
+  }
+  auto* key = static_cast<QKeyEvent*>(event);
+  // A key a field let through reaches the window too: the focused field still counts.
+  auto* edit = qobject_cast<QLineEdit*>(watched == this ? focusWidget() : watched);
+  const bool inTextField = edit != nullptr && !edit->isReadOnly();
+  if (inTextField && key->key() != Qt::Key_Escape) {
+    return false;
+  }
+  if (keyCommand(key->key(), lx1_, false).isEmpty() ||
+      (key->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier)) != 0) {
+    return false;
+  }
+  // A held key repeats; one press is one action.
+  if (!key->isAutoRepeat()) {
+    handleKey(key->key(), inTextField);
+  }
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -82,6 +82,29 @@ class LocalGUI : public QWidget, public DeckView {
   // 0 = pause. 54..95 -> 2(v-48) forward, 0..42 -> 2(48-v) reverse, 43..53 -> pause.
   static int shuttleSpeed(int value);
 
+  // The editor keys: one table, key -> action command, beside the buttons' commands so a key
+  // and its button cannot drift apart. `lx1Command` is the command on the LX1; Space gives
+  // `playingCommand` instead when the polled status says play.
+  struct KeyBinding {
+    int key;
+    const char* name;
+    const char* command;
+    const char* lx1Command;
+    const char* playingCommand;  // nullptr: the same whatever the deck does
+  };
+  static const std::vector<KeyBinding>& keyBindings();
+  // The action command of a key on this deck kind, empty when the key is not one of them.
+  static QString keyCommand(int key, bool lx1, bool playing);
+  // The speed byte of the J / L shuttle keys after `presses` presses in one direction: 1x, 2x,
+  // 4x, then 8x play speed by speed = 10^(N/32 - 2).
+  static int shuttleKeySpeed(int presses);
+  // Transport controls (rows 2 to 4, the jog buttons, the shuttle bar and its keys) take the
+  // deck over from a running script, review or sequence.
+  static bool isTransport(const QString& command);
+  // A key press as the window takes it; false when the key is not the window's. In an editable
+  // text field only Escape is.
+  bool handleKey(int key, bool inTextField);
+
  signals:
   // Emitted once, after a close of the window has stopped the controller and closed the
   // logger and converter windows. The program quits on it.
@@ -90,6 +113,7 @@ class LocalGUI : public QWidget, public DeckView {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   QPushButton* makeButton(const char* field, const QString& label, const QString& command, int x,
@@ -98,7 +122,11 @@ class LocalGUI : public QWidget, public DeckView {
   void buildLayout();
   void dispatch(const QString& command);
   std::function<void()> actionFor(const QString& command) const;
-  void postToWorker(std::function<void()> action);
+  // How an action reaches the worker: queued in order, as a run the operator can take over, or
+  // as a takeover (a transport control), which may itself be a sequence with waits.
+  enum class Post { Plain, Run, Takeover, TakeoverRun };
+  void postToWorker(std::function<void()> action, Post how = Post::Plain);
+  void bindKeys();
   void onShuttle(int value);
   void onCueEnter();
   void onLoggerButton();
@@ -147,6 +175,9 @@ class LocalGUI : public QWidget, public DeckView {
   // replace its value instead of queueing one frame per step of a drag. -1 = taken by the worker.
   std::shared_ptr<std::atomic<int>> shuttleSlot_;
   bool lastPostWasShuttle_ = false;
+  // J / L presses in a row: direction (+1 forward, -1 reverse) and count.
+  int shuttleKeyDir_ = 0;
+  int shuttleKeyPresses_ = 0;
 
   QPointer<LoggerGUI> logger_;
   std::vector<QPointer<EDLViewer>> viewers_;

@@ -250,7 +250,7 @@ void LoggerGUI::ReviewClip() {
   LocalVCR* vcr = &vcr_;
   auto sink = sink_;
   // The worker gets copies: the window and its list may change or close while the clip plays.
-  vcr_.post([vcr, sink, in = std::move(in), out = std::move(out), i] {
+  vcr_.postRun([vcr, sink, in = std::move(in), out = std::move(out), i] {
     vcr->setCueText(in);
     vcr->setEndText(out);
     sink("Review EDL Clip " + std::to_string(i + 1));
@@ -268,23 +268,8 @@ void LoggerGUI::RevAll() {
   }
   LocalVCR* vcr = &vcr_;
   auto sink = sink_;
-  vcr_.post([vcr, sink, clips = std::move(clips)] {
-    // With the script flag on, each review returns only when its clip has played out. The flag
-    // is cleared on every way out, also when a review fails.
-    struct ScriptScope {
-      LocalVCR* vcr;
-      explicit ScriptScope(LocalVCR* v) : vcr(v) { vcr->setscriptactive(true); }
-      ~ScriptScope() { vcr->setscriptactive(false); }
-      ScriptScope(const ScriptScope&) = delete;
-      ScriptScope& operator=(const ScriptScope&) = delete;
-    } scope(vcr);
-    for (std::size_t i = 0; i < clips.size(); ++i) {
-      vcr->setCueText(clips[i].first);
-      vcr->setEndText(clips[i].second);
-      sink("Review EDL Clip " + std::to_string(i + 1));
-      vcr->reviewclip();
-    }
-  });
+  // A run the operator can take over with a transport control: no further clip is reviewed.
+  vcr_.postRun([vcr, sink, clips = std::move(clips)] { vcr->reviewall(clips, sink); });
 }
 
 std::string LoggerGUI::GetFileName(const QString& title) {

@@ -14,6 +14,17 @@ bool RecordingSleeper::sleep(int ms) {
   return !closing();
 }
 
+bool RecordingSleeper::sleepUnless(int ms, const std::atomic<bool>& cancel) {
+  log_.add("(" + std::to_string(ms) + " ms)");
+  if (onSleep) {
+    onSleep(ms);
+  }
+  if (realCapMs > 0) {
+    return ConditionSleeper::sleepUnless(std::min(ms, realCapMs), cancel);
+  }
+  return !closing() && !cancel.load();
+}
+
 void RecordingSleeper::hold(int ms) {
   log_.add("(hold " + std::to_string(ms) + " ms)");
 }

@@ -14,6 +14,8 @@ class RecordingSleeper : public ConditionSleeper {
   explicit RecordingSleeper(EventLog& log) : log_(log) {}
 
   bool sleep(int ms) override;
+  // Recorded as a fixed wait; with realCapMs it really waits and ends when cancel is set.
+  bool sleepUnless(int ms, const std::atomic<bool>& cancel) override;
   void hold(int ms) override;
   bool waitUntil(const std::function<bool()>& done, int checkMs, int limitMs) override;
 
