@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <sstream>
@@ -94,10 +95,12 @@ class DeckSimTest : public ::testing::Test {
     ControllerApp::resetDefaults();
   }
 
-  // Starts the emulator and a controller of the given kind on it.
-  bool open(const std::string& deck) {
+  // Starts the emulator and a controller of the given kind on it; `extra` goes to the emulator,
+  // and the controller opens `port` when it is given (a --link path), else the terminal.
+  bool open(const std::string& deck, std::vector<std::string> extra = {},
+            const std::string& port = "") {
     ControllerApp::resetDefaults();
-    ControllerApp::lx1 = false;
+    ControllerApp::lx1 = deck == "lx1";
     ControllerApp::zarix = deck == "zarix";
     ControllerApp::lanc = deck == "lanc";
     ControllerApp::stoponexit = false;
@@ -106,13 +109,13 @@ class DeckSimTest : public ::testing::Test {
          ("orva-deck-transcript-" + std::to_string(::getpid()) + "-" + deck + ".txt"))
             .string();
     transcript_ = transcript;
-    sim = std::make_unique<DeckSimChild>(deckSimPath(), transcript,
-                                         std::vector<std::string>{"--deck", deck});
+    extra.insert(extra.begin(), {"--deck", deck});
+    sim = std::make_unique<DeckSimChild>(deckSimPath(), transcript, extra);
     if (!sim->ok()) {
       ADD_FAILURE() << sim->error();
       return false;
     }
-    link = std::make_unique<SerOutPort>(sim->slavePath());
+    link = std::make_unique<SerOutPort>(port.empty() ? sim->slavePath() : port);
     if (link->isBad()) {
       ADD_FAILURE() << "cannot open " << sim->slavePath();
       return false;
@@ -240,6 +243,72 @@ TEST_F(DeckSimTest, TapeReviewStopsAtTheOutPoint) {
   EXPECT_LE(*trigger - (out - 1), 1);
   EXPECT_LE(*rest - (out - 1), 2);
   EXPECT_TRUE(log.waitForEntry("view unlock", 1, 0));
+}
+
+TEST_F(DeckSimTest, Lx1RevAllClipEndsWithThePauseAloneAtTheOutPoint) {
+  ASSERT_TRUE(open("lx1"));
+  vcr->GetTC();
+  const int out = 3 * 30;
+  vcr->postRun([this] {
+    vcr->reviewall({{"00:00:02:00", "00:00:03:00"}}, [](const std::string&) {});
+  });
+  ASSERT_TRUE(eventually([&] { return vcr->workerIdle(); }, 30000));
+  const auto polls = countIn(sim->transcript(), "61 0C 03 70");
+  ASSERT_TRUE(
+      eventually([&] { return countIn(sim->transcript(), "61 0C 03 70") >= polls + 20; }, 5000));
+  vcr->close();
+
+  // From the review's play on: the pause at the out point, the script's final pause, and no
+  // play in between or after that would carry the recorder past the out point.
+  const auto t = sim->transcript();
+  auto isIn = [](const std::string& hex) {
+    return [hex](const Line& l) { return l.in && l.hex == hex; };
+  };
+  auto play = std::find_if(t.rbegin(), t.rend(), isIn("20 01 21")).base();
+  ASSERT_NE(play, t.begin());
+  std::vector<std::string> after;
+  std::optional<int> rest;
+  for (auto it = play; it != t.end(); ++it) {
+    if (it->in && it->hex != "61 0C 03 70" && it->hex != "61 20 09 8A") {
+      after.push_back(it->hex);
+    } else if (!it->in) {
+      if (auto f = framesOfReply(it->hex)) {
+        rest = f;
+      }
+    }
+  }
+  EXPECT_EQ(after, (std::vector<std::string>{"21 13 00 34", "21 13 00 34"}));
+  ASSERT_TRUE(rest);
+  std::cout << "LX1 review to 00:00:03:00: rests " << (*rest - out) << " frames from the out point\n";
+  EXPECT_LE(std::abs(*rest - out), 1);
+}
+
+TEST_F(DeckSimTest, ALostPortComesBackWithTheNextDeckOnTheSameLink) {
+  const std::string port = (std::filesystem::temp_directory_path() /
+                            ("orva-deck-link-" + std::to_string(::getpid())))
+                               .string();
+  ASSERT_TRUE(open("vtr", {"--link", port}, port));
+  vcr->GetTC();
+  ASSERT_TRUE(eventually([&] { return countIn(sim->transcript(), "61 0C 03 70") >= 3; }, 10000));
+  sim.reset();  // the deck is gone; its link with it
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(port)));
+  ASSERT_TRUE(eventually([&] { return link->isLost(); }, 10000));
+  sim = std::make_unique<DeckSimChild>(
+      deckSimPath(), transcript_,
+      std::vector<std::string>{"--deck", "vtr", "--start", "00:10:00:00", "--link", port});
+  ASSERT_TRUE(sim->ok()) << sim->error();
+  const auto t0 = std::chrono::steady_clock::now();
+  EXPECT_TRUE(eventually([&] { return vcr->gettcframes() >= 10 * 1800; }, 15000))
+      << vcr->tcText();
+  std::cout << "port back to the new deck's timecode: "
+            << std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now() - t0)
+                   .count()
+            << " ms\n";
+  EXPECT_TRUE(link->hasOutStream());
+  vcr->close();
+  sim.reset();
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(port)));
 }
 
 }  // namespace

@@ -346,3 +346,49 @@ TEST(SerOutPortFake, ARunOfFailedWritesIsReportedOnceUntilAWriteWorksAgain) {
             "Unable to write to Serial Port\nUnable to write to Serial Port\n");
   EXPECT_EQ(link.getSerError(), 1);
 }
+
+TEST(SerOutPortFake, ALostPortIsClosedAfterASecondAndReopenedEverySecondWithItsSettings) {
+  auto driver = std::make_shared<FakeDriver>();
+  SerOutPort link("COM1", driver);
+  link.setwait(0);
+  const Bytes poll{0x61, 0x0C, 0x03};
+  auto pollUntil = [&](const std::function<bool()>& done) {
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (!done() && Clock::now() < deadline) {
+      link.SendSerial(poll);
+      std::this_thread::sleep_for(milliseconds(20));
+    }
+    return done();
+  };
+  // Nothing changes while the port works, also when the deck does not answer.
+  for (int i = 0; i < 3; ++i) {
+    link.SendSerial(poll);
+  }
+  EXPECT_EQ(driver->count("SerClosePort"), 0);
+
+  testing::internal::CaptureStdout();
+  driver->setResult("SerPutData", -1);  // the adapter is pulled
+  driver->setResult("SerOpenPort", -1);
+  const auto t0 = Clock::now();
+  ASSERT_TRUE(pollUntil([&] { return link.isLost(); }));
+  EXPECT_GE(Clock::now() - t0, SerOutPort::kLostAfter);
+  EXPECT_EQ(driver->count("SerClosePort"), 1);
+  EXPECT_FALSE(link.hasOutStream());
+  EXPECT_TRUE(link.hasPort()) << "polling and cues go on trying";
+  ASSERT_TRUE(pollUntil([&] { return driver->count("SerOpenPort") >= 3; }));  // 1 + 2 retries
+  EXPECT_TRUE(link.isLost());
+
+  driver->clearResult("SerOpenPort");  // it is back
+  driver->clearResult("SerPutData");
+  ASSERT_TRUE(pollUntil([&] { return !link.isLost(); }));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "Unable to write to Serial Port\n"
+            "Serial Port COM1 lost; trying to open it again every second\n"
+            "Serial Port COM1 Opened OK\n");
+  EXPECT_EQ(driver->count("SerConfigure"), 2);
+  EXPECT_EQ(driver->count("SerSetDTR"), 2);
+  EXPECT_EQ(driver->count("SerSetRTS"), 2);
+  driver->feed({0x74, 0x04});
+  EXPECT_EQ(link.SendSerial(poll).count, 2);
+  EXPECT_TRUE(link.hasOutStream());
+}

@@ -10,6 +10,11 @@ void FakeDriver::setResult(const std::string& entry, int value) {
   results_[entry] = value;
 }
 
+void FakeDriver::clearResult(const std::string& entry) {
+  std::lock_guard lock(mu_);
+  results_.erase(entry);
+}
+
 void FakeDriver::feed(const std::vector<std::uint8_t>& bytes) {
   std::lock_guard lock(mu_);
   rx_.insert(rx_.end(), bytes.begin(), bytes.end());

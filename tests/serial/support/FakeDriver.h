@@ -19,6 +19,8 @@ class FakeDriver : public SerialDriver {
   int portNumber = 1;
 
   void setResult(const std::string& entry, int value);
+  // The entry answers normally again.
+  void clearResult(const std::string& entry);
   void feed(const std::vector<std::uint8_t>& bytes);
   std::vector<std::uint8_t> written() const;
   std::vector<std::string> calls() const;

@@ -1,0 +1,89 @@
+// The operator takes the deck over from a running script or RevALL with a transport control.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "deck/support/DeckFixture.h"
+
+using Seq = std::vector<std::string>;
+namespace fs = std::filesystem;
+
+class TakeoverTest : public DeckFixture {
+ protected:
+  void SetUp() override {
+    old_ = fs::current_path();
+    dir_ = fs::temp_directory_path() /
+           ("orva-deck-takeover-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    fs::current_path(dir_);
+  }
+  void TearDown() override {
+    DeckFixture::TearDown();
+    fs::current_path(old_);
+    fs::remove_all(dir_);
+  }
+  bool drained() {
+    return eventually([this] { return vcr->workerIdle(); });
+  }
+
+ private:
+  fs::path old_;
+  fs::path dir_;
+};
+
+TEST_F(TakeoverTest, StopEndsAScriptWaitAndDropsWhatWaitedBehindIt) {
+  auto& v = make();
+  sleeper->realCapMs = 600000;  // Wait600 would really last ten minutes
+  std::ofstream("Script.txt") << "Record\nWait600\nStop\n";
+  v.postRun([&] { v.script(); });
+  v.post([&] { v.play(); });  // pressed during the script: dropped by the takeover
+  ASSERT_TRUE(log.waitForEntry("(600000 ms)"));
+  const auto t0 = std::chrono::steady_clock::now();
+  v.takeover([&] { v.stop(); });
+  ASSERT_TRUE(log.waitForEntry("20 00 20"));
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
+  ASSERT_TRUE(drained());
+  EXPECT_EQ(log.frames(), (Seq{"20 02 22", "20 00 20"}));  // the script's Stop never ran
+  EXPECT_EQ(lines(), (Seq{" ", "**********", "Found Script.txt File", "Record", "Wait600",
+                          "Script ended", "**********", " ", "Script stopped by the operator"}));
+  EXPECT_FALSE(v.getscriptactive());
+
+  // With no run in progress a transport control keeps its place in the order.
+  v.post([&] { v.play(); });
+  v.takeover([&] { v.stop(); });
+  ASSERT_TRUE(drained());
+  EXPECT_EQ(log.frames(), (Seq{"20 02 22", "20 00 20", "20 01 21", "20 00 20"}));
+}
+
+TEST_F(TakeoverTest, RevAllReviewsNoFurtherClipAndTheStuckReviewUnlocks) {
+  auto& v = make();
+  // The first clip's out point is never reached: the deck sits at 00:00:00:00.
+  const std::vector<std::pair<std::string, std::string>> clips = {
+      {"00:00:00:00", "00:00:01:00"}, {"00:00:02:00", "00:00:03:00"}};
+  std::vector<std::string> said;
+  std::mutex saidMutex;
+  v.postRun([&] {
+    v.reviewall(clips, [&](const std::string& line) {
+      std::lock_guard lock(saidMutex);
+      said.push_back(line);
+    });
+  });
+  ASSERT_TRUE(log.waitForEntry("24 31 00 00 00 00 55"));
+  link.setStatus(0x00, 0x01, 0x00);  // the deck reports cued up
+  v.CommandStatus();
+  ASSERT_TRUE(log.waitForEntry("(until)", 2));  // the cue thread's and RevALL's waits
+  v.takeover([&] { v.stop(); });
+  ASSERT_TRUE(log.waitForEntry("view unlock"));
+  ASSERT_TRUE(drained());
+  EXPECT_EQ(log.count("24 31 00 00 00 00 55"), 1);
+  EXPECT_EQ(log.count("24 31 00 00 02 00 57"), 0) << "no further clip";
+  EXPECT_EQ(log.frames().back(), "20 00 20");  // the operator's stop, no out-point frame
+  std::lock_guard lock(saidMutex);
+  EXPECT_EQ(said, (Seq{"Review EDL Clip 1", "RevALL stopped by the operator: no further clip "
+                                            "reviewed"}));
+  EXPECT_FALSE(v.getscriptactive());
+  EXPECT_FALSE(v.getreviewclip());
+}
