@@ -146,9 +146,9 @@ class Bench {
         tail_(transcriptPath_) {}
 
   bool open() {
-    sim_ = std::make_unique<DeckSimChild>(options_.decksim, transcriptPath_,
-                                          std::vector<std::string>{"--deck", "vtr", "--link",
-                                                                   linkPath_});
+    sim_ = std::make_unique<DeckSimChild>(
+        options_.decksim, transcriptPath_,
+        std::vector<std::string>{"--deck", "vtr", "--link", linkPath_});
     if (!sim_->ok()) {
       std::fprintf(stderr, "orva-decksim: %s\n", sim_->error().c_str());
       return false;
@@ -248,17 +248,18 @@ class Bench {
       return -1;
     }
     QTest::qWait(randomMs(0, 1000));  // the return falls anywhere in the retry second
-    const std::string hours = std::to_string(n % 9 + 1);
+    // Each deck starts somewhere else on the tape: 01:05:00:00, 01:10:00:00, ...
+    char start[16];
+    std::snprintf(start, sizeof start, "01:%02d:00:00", (n * 5 + 5) % 60);
     sim_ = std::make_unique<DeckSimChild>(
         options_.decksim, transcriptPath_,
-        std::vector<std::string>{"--deck", "vtr", "--start", "0" + hours + ":00:00:00", "--link",
-                                 linkPath_});
+        std::vector<std::string>{"--deck", "vtr", "--start", start, "--link", linkPath_});
     tail_.restart();
     const std::int64_t back = nowUs();
     if (!sim_->ok()) {
       return -1;
     }
-    const QString prefix = QString::fromStdString("0" + hours + ":");
+    const QString prefix = QString::fromLatin1(start, 6);
     if (!QTest::qWaitFor([&] { return tcField()->text().startsWith(prefix); }, 10000)) {
       return -1;
     }
@@ -304,7 +305,8 @@ int main(int argc, char** argv) {
   if (!parse(argc, argv, o)) {
     return 2;
   }
-  const fs::path dir = fs::temp_directory_path() / ("orva-bench-takeover-" + std::to_string(::getpid()));
+  const fs::path dir =
+      fs::temp_directory_path() / ("orva-bench-takeover-" + std::to_string(::getpid()));
   fs::create_directories(dir);
   const fs::path old = fs::current_path();
   fs::current_path(dir);  // the script file is looked up in the working directory
@@ -336,12 +338,12 @@ int main(int argc, char** argv) {
       }
       std::vector<double> all = byPress[0];
       all.insert(all.end(), byPress[1].begin(), byPress[1].end());
-      std::printf("Stop while %s:\n  button  %s\n  Escape  %s\n  both    %s%s\n", names[s],
-                  SampleStats(byPress[0]).summary("ms", 1).c_str(),
-                  SampleStats(byPress[1]).summary("ms", 1).c_str(),
-                  SampleStats(all).summary("ms", 1).c_str(),
-                  lost > 0 ? ("  (" + std::to_string(lost) + " without a stop frame)").c_str()
-                           : "");
+      std::printf(
+          "Stop while %s:\n  button  %s\n  Escape  %s\n  both    %s%s\n", names[s],
+          SampleStats(byPress[0]).summary("ms", 1).c_str(),
+          SampleStats(byPress[1]).summary("ms", 1).c_str(),
+          SampleStats(all).summary("ms", 1).c_str(),
+          lost > 0 ? ("  (" + std::to_string(lost) + " without a stop frame)").c_str() : "");
       std::fflush(stdout);
       status |= lost > 0 || SampleStats(all).percentile(99) >= 60.0 ? 1 : 0;
     }

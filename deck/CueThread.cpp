@@ -6,7 +6,16 @@
 #include "deck/Sleeper.h"
 
 CueThread::CueThread(LocalVCR& svcr, const std::array<std::uint8_t, 7>& cueFrame)
-    : svcr_(svcr), cueFrame_(cueFrame), thread_([this] { run(); }) {}
+    : svcr_(svcr),
+      cueFrame_(cueFrame),
+      review_(svcr.reviewclipFlag_.load()),
+      thread_([this] { run(); }) {}
+
+void CueThread::abandon() {
+  if (review_) {
+    abandoned_.store(true);
+  }
+}
 
 CueThread::~CueThread() {
   join();
@@ -33,6 +42,21 @@ void CueThread::run() {
   svcr_.sleeper().wake();  // a script waiting for this review checks again
 }
 
+void CueThread::settle(bool lx1, bool zarix) {
+  LocalVCR& v = svcr_;
+  Sleeper& sleeper = v.sleeper();
+  if (!lx1) {
+    v.CommandB0(LocalVCR::bspause);
+  }
+  if (!sleeper.sleepUnless(zarix ? 50 : 2000, abandoned_)) {
+    return;
+  }
+  v.cueup_.store(true);
+  v.moving_.store(0);
+  v.ShowStat("CUED!!");
+  sleeper.sleepUnless(zarix ? 20 : 2000, abandoned_);
+}
+
 void CueThread::steps() {
   LocalVCR& v = svcr_;
   Sleeper& sleeper = v.sleeper();
@@ -50,20 +74,24 @@ void CueThread::steps() {
 
   // The polling thread sets cueup from the deck's status; a deck that never reports it is
   // treated as cued after the longest wait.
-  sleeper.waitUntil([&v] { return v.cueup_.load(); }, 20, maxtriesFor(lx1) * 20);
+  // A review the operator took over stops waiting at once and only finishes (below).
+  sleeper.waitUntil([&v, this] { return v.cueup_.load() || abandoned_.load(); }, 20,
+                    maxtriesFor(lx1) * 20);
   if (sleeper.closing()) {
     return;
   }
-  if (!lx1) {
-    v.CommandB0(LocalVCR::bspause);
+  if (!abandoned_.load()) {
+    settle(lx1, zarix);
   }
-  if (!sleeper.sleep(zarix ? 50 : 2000)) {
+  if (sleeper.closing()) {
     return;
   }
-  v.cueup_.store(true);
-  v.moving_.store(0);
-  v.ShowStat("CUED!!");
-  if (!sleeper.sleep(zarix ? 20 : 2000)) {
+  if (abandoned_.load()) {
+    v.cueplayFlag_.store(false);
+    v.reviewclipFlag_.store(false);
+    if (!v.getscriptactive()) {
+      v.println("Cue/Review/Play Finished!");
+    }
     return;
   }
   if (v.cueplayFlag_.load()) {

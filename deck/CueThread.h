@@ -25,15 +25,22 @@ class CueThread {
   bool gotthere() const { return gotthere_.load(); }
   // The thread has done its last step.
   bool finished() const { return finished_.load(); }
+  // The operator took the deck over: a review stops waiting and finishes without playing.
+  // Other cues go on.
+  void abandon();
   void join();
 
  private:
   void run();
   void steps();
+  // Pause after cued up and the two settle waits with "CUED!!" between them.
+  void settle(bool lx1, bool zarix);
 
   LocalVCR& svcr_;
   const std::array<std::uint8_t, 7> cueFrame_;
   std::atomic<bool> gotthere_{false};
   std::atomic<bool> finished_{false};
+  const bool review_;  // started as a clip review
+  std::atomic<bool> abandoned_{false};
   std::jthread thread_;  // last: starts after every other member exists
 };

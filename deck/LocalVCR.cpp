@@ -143,6 +143,14 @@ void LocalVCR::takeover(std::function<void()> action, bool run) {
   if (reviewclipFlag_.load()) {
     SettleDown();
   }
+  {
+    // A review still cueing or settling finishes at once too, so its lock goes now.
+    std::lock_guard lock(threadsMutex_);
+    for (auto& cue : cuethreads_) {
+      cue->abandon();
+    }
+  }
+  sleeper_->wake();
   // Checked again when the action runs: a review the ended run started in the meantime ends too.
   auto own = [this, action = std::move(action)] {
     if (reviewclipFlag_.load()) {
@@ -464,8 +472,7 @@ void LocalVCR::waitForReview(const std::shared_ptr<CueThread>& thread) {
   // at close; the deck is paused only when the clip was played out.
   // A takeover by the operator ends the wait too (and has already abandoned the review).
   sleeper_->waitUntil(
-      [this, &thread] { return thread->gotthere() || thread->finished() || takenOver(); }, 100,
-      -1);
+      [this, &thread] { return thread->gotthere() || thread->finished() || takenOver(); }, 100, -1);
   if (thread->gotthere() && !closing_.load() && !takenOver()) {
     if (lx1_) {
       // The LX1 is already paused at the out point; the play that pause() puts first from a

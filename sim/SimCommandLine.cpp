@@ -45,7 +45,7 @@ std::string SimCommandLine::usage() {
          "  --split-every N             send every Nth reply in parts about 1 ms apart\n"
          "  --hangup-after N            hang up after answering N frames\n"
          "  --transcript FILE           log every frame in and out to FILE\n"
-         "  --link PATH                 make PATH a symbolic link to the terminal (removed at exit)\n"
+         "  --link PATH                 PATH links to the terminal until exit\n"
          "  --help                      show this text\n";
 }
 

@@ -2,8 +2,8 @@
 
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QKeyEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMetaObject>
@@ -373,14 +373,18 @@ void LocalGUI::dispatch(const QString& command) {
 
 bool LocalGUI::isTransport(const QString& command) {
   static const std::set<QString> transport = {
-      QStringLiteral("Rewind"),    QStringLiteral("Pause"),     QStringLiteral("Stop"),
-      QStringLiteral("Play"),      QStringLiteral("Forward"),   QStringLiteral("Slow5"),
-      QStringLiteral("Slow3"),     QStringLiteral("Slow2"),     QStringLiteral("Fast2"),
-      QStringLiteral("Fast5"),     QStringLiteral("EEOn"),      QStringLiteral("EEOff"),
-      QStringLiteral("Record"),    QStringLiteral("Sbyon"),     QStringLiteral("Sbyoff"),
-      QStringLiteral("Jogr"),      QStringLiteral("Jogf"),      QStringLiteral("ShuttleFwd"),
+      QStringLiteral("Rewind"),    QStringLiteral("Pause"),   QStringLiteral("Stop"),
+      QStringLiteral("Play"),      QStringLiteral("Forward"), QStringLiteral("Slow5"),
+      QStringLiteral("Slow3"),     QStringLiteral("Slow2"),   QStringLiteral("Fast2"),
+      QStringLiteral("Fast5"),     QStringLiteral("EEOn"),    QStringLiteral("EEOff"),
+      QStringLiteral("Record"),    QStringLiteral("Sbyon"),   QStringLiteral("Sbyoff"),
+      QStringLiteral("Jogr"),      QStringLiteral("Jogf"),    QStringLiteral("ShuttleFwd"),
       QStringLiteral("ShuttleRev")};
   return transport.count(command) != 0;
+}
+
+void LocalGUI::takeoverWorker(std::function<void()> action) {
+  postToWorker(std::move(action), Post::Takeover);
 }
 
 void LocalGUI::postToWorker(std::function<void()> action, Post how) {
@@ -429,8 +433,7 @@ void LocalGUI::onShuttle(int value) {
   shuttleSlot_ = slot;
   LocalVCR* v = vcr_;
   shuttleKeyPresses_ = 0;
-  postToWorker(
-      [v, slot] {
+  takeoverWorker([v, slot] {
     const int taken = slot->exchange(-1);
     if (taken < 0) {
       return;
@@ -443,8 +446,7 @@ void LocalGUI::onShuttle(int value) {
     } else {
       v->pause();
     }
-      },
-      Post::Takeover);
+  });
   lastPostWasShuttle_ = true;
 }
 
@@ -525,7 +527,8 @@ bool LocalGUI::handleKey(int key, bool inTextField) {
   if (inTextField && key != Qt::Key_Escape) {
     return false;
   }
-  const bool playing = vcr_ != nullptr && vcr_->getStatusString().find("Play ") != std::string::npos;
+  const bool playing =
+      vcr_ != nullptr && vcr_->getStatusString().find("Play ") != std::string::npos;
   const QString command = keyCommand(key, lx1_, playing);
   if (command.isEmpty()) {
     return false;

@@ -126,6 +126,7 @@ class LocalGUI : public QWidget, public DeckView {
   // as a takeover (a transport control), which may itself be a sequence with waits.
   enum class Post { Plain, Run, Takeover, TakeoverRun };
   void postToWorker(std::function<void()> action, Post how = Post::Plain);
+  void takeoverWorker(std::function<void()> action);
   void bindKeys();
   void onShuttle(int value);
   void onCueEnter();

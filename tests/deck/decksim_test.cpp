@@ -279,14 +279,15 @@ TEST_F(DeckSimTest, Lx1RevAllClipEndsWithThePauseAloneAtTheOutPoint) {
   }
   EXPECT_EQ(after, (std::vector<std::string>{"21 13 00 34", "21 13 00 34"}));
   ASSERT_TRUE(rest);
-  std::cout << "LX1 review to 00:00:03:00: rests " << (*rest - out) << " frames from the out point\n";
+  std::cout << "LX1 review to 00:00:03:00: rests " << (*rest - out)
+            << " frames from the out point\n";
   EXPECT_LE(std::abs(*rest - out), 1);
 }
 
 TEST_F(DeckSimTest, ALostPortComesBackWithTheNextDeckOnTheSameLink) {
-  const std::string port = (std::filesystem::temp_directory_path() /
-                            ("orva-deck-link-" + std::to_string(::getpid())))
-                               .string();
+  const std::string port =
+      (std::filesystem::temp_directory_path() / ("orva-deck-link-" + std::to_string(::getpid())))
+          .string();
   ASSERT_TRUE(open("vtr", {"--link", port}, port));
   vcr->GetTC();
   ASSERT_TRUE(eventually([&] { return countIn(sim->transcript(), "61 0C 03 70") >= 3; }, 10000));
@@ -298,8 +299,7 @@ TEST_F(DeckSimTest, ALostPortComesBackWithTheNextDeckOnTheSameLink) {
       std::vector<std::string>{"--deck", "vtr", "--start", "00:10:00:00", "--link", port});
   ASSERT_TRUE(sim->ok()) << sim->error();
   const auto t0 = std::chrono::steady_clock::now();
-  EXPECT_TRUE(eventually([&] { return vcr->gettcframes() >= 10 * 1800; }, 15000))
-      << vcr->tcText();
+  EXPECT_TRUE(eventually([&] { return vcr->gettcframes() >= 10 * 1800; }, 15000)) << vcr->tcText();
   std::cout << "port back to the new deck's timecode: "
             << std::chrono::duration_cast<std::chrono::milliseconds>(
                    std::chrono::steady_clock::now() - t0)

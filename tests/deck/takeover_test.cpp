@@ -61,8 +61,8 @@ TEST_F(TakeoverTest, StopEndsAScriptWaitAndDropsWhatWaitedBehindIt) {
 TEST_F(TakeoverTest, RevAllReviewsNoFurtherClipAndTheStuckReviewUnlocks) {
   auto& v = make();
   // The first clip's out point is never reached: the deck sits at 00:00:00:00.
-  const std::vector<std::pair<std::string, std::string>> clips = {
-      {"00:00:00:00", "00:00:01:00"}, {"00:00:02:00", "00:00:03:00"}};
+  const std::vector<std::pair<std::string, std::string>> clips = {{"00:00:00:00", "00:00:01:00"},
+                                                                  {"00:00:02:00", "00:00:03:00"}};
   std::vector<std::string> said;
   std::mutex saidMutex;
   v.postRun([&] {
@@ -82,8 +82,19 @@ TEST_F(TakeoverTest, RevAllReviewsNoFurtherClipAndTheStuckReviewUnlocks) {
   EXPECT_EQ(log.count("24 31 00 00 02 00 57"), 0) << "no further clip";
   EXPECT_EQ(log.frames().back(), "20 00 20");  // the operator's stop, no out-point frame
   std::lock_guard lock(saidMutex);
-  EXPECT_EQ(said, (Seq{"Review EDL Clip 1", "RevALL stopped by the operator: no further clip "
-                                            "reviewed"}));
+  EXPECT_EQ(said, (Seq{"Review EDL Clip 1",
+                       "RevALL stopped by the operator: no further clip "
+                       "reviewed"}));
   EXPECT_FALSE(v.getscriptactive());
   EXPECT_FALSE(v.getreviewclip());
+
+  // Taken over while it still waits for cued up, a review unlocks at once: no pause, no play.
+  v.postRun([&] { v.reviewclip(); });
+  ASSERT_TRUE(log.waitForEntry("(until 50000 ms)", 2));
+  v.takeover([&] { v.stop(); });
+  ASSERT_TRUE(log.waitForEntry("view unlock", 2));
+  ASSERT_TRUE(drained());
+  const auto seq = log.sequence();
+  EXPECT_EQ(Seq(seq.end() - 3, seq.end()),
+            (Seq{"24 31 00 00 00 00 55", "(until 50000 ms)", "20 00 20"}));
 }

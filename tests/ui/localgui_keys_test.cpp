@@ -190,7 +190,7 @@ TEST_F(LocalGuiKeys, EscapeTakesOverAJogSequenceAndSetInTakesTheTimecodeAtThePre
   make(false);
   sleeper_->holdRuns = true;
   link_.setTimecode({0x20, 0x02, 0x00, 0x00});  // 00:00:02:20
-  QTest::keyClick(gui_.get(), Qt::Key_Right);    // jog forward, 600 ms, stop
+  QTest::keyClick(gui_.get(), Qt::Key_Right);   // jog forward, 600 ms, stop
   ASSERT_TRUE(QTest::qWaitFor([this] { return link_.frames() == Frames{"21 11 10 42"}; }, 3000));
   vcr_->CommandB8();  // the display shows 00:00:02:20 while the worker is busy
   ASSERT_TRUE(QTest::qWaitFor([this] { return field("tcfield")->text() == "00:00:02:20"; }));
