@@ -11,6 +11,7 @@ class SimCommandLine {
   struct Result {
     EmulatorOptions options;
     bool help = false;
+    bool quiet = false;  // no status line on a terminal
     std::string error;  // empty when the arguments are good
   };
 
