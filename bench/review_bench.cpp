@@ -227,9 +227,8 @@ int main(int argc, char** argv) {
                   startFrame, c.in);
     }
     const int atStop =
-        startFrame +
-        static_cast<int>(std::floor(static_cast<double>(t[s].us - ackUs) *
-                                    opt.rate.perSecond() / 1e6));
+        startFrame + static_cast<int>(std::floor(static_cast<double>(t[s].us - ackUs) *
+                                                 opt.rate.perSecond() / 1e6));
     const int late = atStop - (c.out - 1);
     lateness.push_back(late);
     byLateness[late] += 1;

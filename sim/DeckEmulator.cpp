@@ -360,8 +360,8 @@ std::optional<std::vector<std::uint8_t>> DeckEmulator::senseRequest(
       switch (cmd) {
         case 0x10:
         case 0x11: {
-          const auto p = presets_.point(cmd == 0x10 ? DeckPresets::Point::In
-                                                    : DeckPresets::Point::Out);
+          const auto p =
+              presets_.point(cmd == 0x10 ? DeckPresets::Point::In : DeckPresets::Point::Out);
           return timeReply(cmd, p.value_or(0), false);
         }
         case 0x31:

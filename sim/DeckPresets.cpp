@@ -39,7 +39,8 @@ int DeckPresets::generator(std::int64_t nowUs) const {
   const double elapsed = double(std::max<std::int64_t>(nowUs - generatorStartUs_, 0)) / 1e6;
   // The generator wraps at 24 hours, as a time code does.
   const long long day = 24LL * rate_.framesPerHour();
-  const long long f = generatorStart_ + static_cast<long long>(std::floor(elapsed * rate_.perSecond()));
+  const long long f =
+      generatorStart_ + static_cast<long long>(std::floor(elapsed * rate_.perSecond()));
   return static_cast<int>(f % day);
 }
 

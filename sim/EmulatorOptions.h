@@ -21,14 +21,14 @@ using SimClockFn = std::function<std::int64_t()>;
 // off by default.
 struct EmulatorOptions {
   DeckKind deck = DeckKind::Vtr;
-  FrameRate rate;                    // the tape's frame rate: 30 frames/s by default
+  FrameRate rate;  // the tape's frame rate: 30 frames/s by default
   std::array<std::uint8_t, 2> deviceId = {0xF0, 0x00};  // answered to a device type request
-  int startFrame = 0;                // where the tape stands when the deck is made
-  std::optional<int> endFrame;       // the end of the tape, where the transport stops;
-                                     // empty: two hours (02:00:00:00 at the rate)
-  double windSpeed = 50.0;    // FF and REW, as a multiple of play speed
-  int cueMinMs = 500;         // a cue-up takes at least this long, even for a short distance
-  int cueMaxMs = 4000;        // and this long for a distance of an hour or more
+  int startFrame = 0;           // where the tape stands when the deck is made
+  std::optional<int> endFrame;  // the end of the tape, where the transport stops;
+                                // empty: two hours (02:00:00:00 at the rate)
+  double windSpeed = 50.0;      // FF and REW, as a multiple of play speed
+  int cueMinMs = 500;           // a cue-up takes at least this long, even for a short distance
+  int cueMaxMs = 4000;          // and this long for a distance of an hour or more
 
   // Fault injection. Replies are counted from 1; "every N" hits replies N, 2N, 3N ...
   int replyDelayMs = 0;    // every reply becomes readable this late

@@ -12,7 +12,7 @@ class SimCommandLine {
     EmulatorOptions options;
     bool help = false;
     bool quiet = false;  // no status line on a terminal
-    std::string error;  // empty when the arguments are good
+    std::string error;   // empty when the arguments are good
   };
 
   static Result parse(const std::vector<std::string>& args);

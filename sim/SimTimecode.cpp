@@ -56,9 +56,9 @@ std::array<std::uint8_t, 4> SimTimecode::toBcd(int frames, FrameRate rate) {
 }
 
 int SimTimecode::fromBcd(std::span<const std::uint8_t, 4> bytes, FrameRate rate) {
-  const FrameRate::Label label{
-      fromBcdField(bytes[3], 0x3F, 39), fromBcdField(bytes[2], 0x7F, 59),
-      fromBcdField(bytes[1], 0x7F, 59), fromBcdField(bytes[0], 0x3F, rate.nominal() - 1)};
+  const FrameRate::Label label{fromBcdField(bytes[3], 0x3F, 39), fromBcdField(bytes[2], 0x7F, 59),
+                               fromBcdField(bytes[1], 0x7F, 59),
+                               fromBcdField(bytes[0], 0x3F, rate.nominal() - 1)};
   return rate.frameOf(label);
 }
 
