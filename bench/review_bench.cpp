@@ -2,13 +2,21 @@
 // deck to the clip's in point, plays it and sends Stop when the polled timecode reaches one
 // frame before the out point. The lateness of a review is how many frames past that frame
 // (out - 1) the deck stood when the Stop arrived: the deck's frame clock started at its ACK of
-// Play, at 30 frames/s, read at the transcript time of the Stop frame.
+// Play, at the deck's frame rate, read at the transcript time of the Stop frame.
+//
+// With --fps 25 or 29.97df the deck runs at that rate while the controller keeps its 30
+// frames/s arithmetic: the in and out points are labels at the deck's rate, and the lateness
+// is counted in the deck's frames.
 //
 // The fixed settle pauses of a review (1000 and 2000 ms) are shortened through the sleeper
 // seam so that many reviews fit in a few minutes; the polling interval and the wait for the
 // out point are the real ones.
 //
-//   orva_bench_review [--reviews N] [--settle-ms N] [--decksim PATH] [--keep-transcript PATH]
+//   orva_bench_review [--reviews N] [--settle-ms N] [--fps 30|29.97df|25] [--gap-outs]
+//                     [--decksim PATH] [--keep-transcript PATH]
+//
+// --gap-outs puts every out point at the start of a minute, where at 25 and 29.97 drop-frame
+// the label before it is not the controller's "out - 1".
 #include <unistd.h>
 
 #include <algorithm>
@@ -29,17 +37,20 @@
 #include "deck/LocalVCR.h"
 #include "serial/SerOutPort.h"
 #include "sim/DeckSimChild.h"
+#include "sim/FrameRate.h"
+#include "sim/SimTimecode.h"
 
 namespace {
 
 constexpr const char* kPlay = "20 01 21";
 constexpr const char* kStop = "20 00 20";
 constexpr const char* kFinished = "Cue/Review/Play Finished!";
-constexpr double kFps = 30.0;
 
 struct Options {
   int reviews = 50;
   int settleMs = 50;
+  FrameRate rate;
+  bool gapOuts = false;
   std::string decksim = ORVA_DECKSIM_PATH;
   std::string keep;
 };
@@ -52,13 +63,18 @@ bool parse(int argc, char** argv, Options& o) {
       o.reviews = std::max(1, std::atoi(argv[++i]));
     } else if (a == "--settle-ms" && hasValue) {
       o.settleMs = std::max(0, std::atoi(argv[++i]));
+    } else if (a == "--fps" && hasValue && FrameRate::parse(argv[i + 1])) {
+      o.rate = *FrameRate::parse(argv[++i]);
+    } else if (a == "--gap-outs") {
+      o.gapOuts = true;
     } else if (a == "--decksim" && hasValue) {
       o.decksim = argv[++i];
     } else if (a == "--keep-transcript" && hasValue) {
       o.keep = argv[++i];
     } else {
       std::fprintf(stderr,
-                   "usage: orva_bench_review [--reviews N] [--settle-ms N] [--decksim PATH] "
+                   "usage: orva_bench_review [--reviews N] [--settle-ms N] "
+                   "[--fps 30|29.97df|25] [--gap-outs] [--decksim PATH] "
                    "[--keep-transcript PATH]\n");
       return false;
     }
@@ -66,11 +82,13 @@ bool parse(int argc, char** argv, Options& o) {
   return true;
 }
 
-std::string tcText(int frames) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d:%02d", frames / 108000, frames / 1800 % 60,
-                frames / 30 % 60, frames % 30);
-  return buf;
+// The deck's frame of a timecode reply (74 04 ff ss mm hh sum) at its rate, or -1.
+int deckFrameOfReply(const std::string& hex, FrameRate rate) {
+  const auto b = DeckSimChild::bytesOf(hex);
+  if (b.size() != 7 || b[0] != 0x74 || b[1] != 0x04) {
+    return -1;
+  }
+  return SimTimecode::fromBcd(std::span<const std::uint8_t, 4>(&b[2], 4), rate);
 }
 
 // Counts the controller's "finished" lines so the program can wait for each review.
@@ -122,7 +140,7 @@ int main(int argc, char** argv) {
   int failed = 0;
   const auto began = std::chrono::steady_clock::now();
   {
-    DeckSimChild sim(opt.decksim, transcript, {"--deck", "vtr"});
+    DeckSimChild sim(opt.decksim, transcript, {"--deck", "vtr", "--fps", opt.rate.name()});
     if (!sim.ok()) {
       std::fprintf(stderr, "orva_bench_review: %s\n", sim.error().c_str());
       return 1;
@@ -143,11 +161,19 @@ int main(int argc, char** argv) {
       // Clips of 1 to 2 s at in points whose spacing varies, so the polls fall at every phase
       // of the frame clock.
       Clip c;
-      c.in = 1800 + i * 150 + (i * 13) % 29;
-      c.out = c.in + 30 + (i * 17) % 31;
+      if (opt.gapOuts) {
+        // Every out point at the start of a minute that is not a tenth one (mm:00:00, at
+        // 29.97 drop-frame mm:00:02, the first label there).
+        const int minute = i + 1 + i / 9;
+        c.out = opt.rate.frameOf({minute / 60, minute % 60, 0, 0});
+        c.in = c.out - 30 - (i * 17) % 31;
+      } else {
+        c.in = 1800 + i * 150 + (i * 13) % 29;
+        c.out = c.in + 30 + (i * 17) % 31;
+      }
       clips.push_back(c);
-      vcr.setCueText(tcText(c.in));
-      vcr.setEndText(tcText(c.out));
+      vcr.setCueText(SimTimecode::format(c.in, opt.rate));
+      vcr.setEndText(SimTimecode::format(c.out, opt.rate));
       vcr.reviewclip();
       if (!finished.waitFor(i + 1, 20000)) {
         std::fprintf(stderr, "review %d did not finish within 20 s\n", i + 1);
@@ -168,12 +194,16 @@ int main(int argc, char** argv) {
 
   // Each review: Play (its ACK starts the frame clock), then the next Stop.
   std::map<int, int> byLateness;
-  std::vector<double> lateness, restLateness;
+  std::vector<double> lateness, restLateness, gapLateness;
+  // The controller's frame count of a label at the deck's rate (its 30 frames/s arithmetic).
+  auto count30 = [&opt](int deckFrame) {
+    return SimTimecode::parse(SimTimecode::format(deckFrame, opt.rate)).value_or(-1);
+  };
   std::size_t clip = 0;
   int lastFrames = -1;
   for (std::size_t i = 0; i < t.size() && clip < clips.size(); ++i) {
     if (!t[i].in) {
-      const int f = DeckSimChild::framesOfReply(t[i].hex);
+      const int f = deckFrameOfReply(t[i].hex, opt.rate);
       if (f >= 0) {
         lastFrames = f;
       }
@@ -197,14 +227,19 @@ int main(int argc, char** argv) {
                   startFrame, c.in);
     }
     const int atStop =
-        startFrame +
-        static_cast<int>(std::floor(static_cast<double>(t[s].us - ackUs) * kFps / 1e6));
+        startFrame + static_cast<int>(std::floor(static_cast<double>(t[s].us - ackUs) *
+                                                 opt.rate.perSecond() / 1e6));
     const int late = atStop - (c.out - 1);
     lateness.push_back(late);
     byLateness[late] += 1;
+    // Out points right after a gap in the labels (ff = 00 at 25, a drop-frame minute): the
+    // controller's "out - 1" is a label the deck never shows.
+    if (count30(c.out) - 1 != count30(c.out - 1)) {
+      gapLateness.push_back(late);
+    }
     // Cross-check: the first timecode the deck reports after the Stop is where it came to rest.
     for (std::size_t r = s + 1; r < t.size(); ++r) {
-      const int f = t[r].in ? -1 : DeckSimChild::framesOfReply(t[r].hex);
+      const int f = t[r].in ? -1 : deckFrameOfReply(t[r].hex, opt.rate);
       if (f >= 0) {
         restLateness.push_back(f - (c.out - 1));
         break;
@@ -213,14 +248,16 @@ int main(int argc, char** argv) {
     i = s;
   }
   const SampleStats st(lateness);
-  std::printf("reviews: %zu measured of %d, settle pauses %d ms, run %.1f s\n", lateness.size(),
-              opt.reviews, opt.settleMs, runSec);
+  std::printf("reviews: %zu measured of %d at %s frames/s, settle pauses %d ms, run %.1f s\n",
+              lateness.size(), opt.reviews, opt.rate.name().c_str(), opt.settleMs, runSec);
   std::printf("lateness (frames past out-1 when Stop arrived): %s\n", st.summary(" fr").c_str());
   std::printf("counts:");
   for (const auto& [k, n] : byLateness) {
     std::printf(" %+d:%d", k, n);
   }
   std::printf("\n");
+  std::printf("out points after a gap in the labels: %zu, lateness %s\n", gapLateness.size(),
+              SampleStats(gapLateness).summary(" fr").c_str());
   std::printf("deck's rest position past out-1: %s\n",
               SampleStats(restLateness).summary(" fr").c_str());
   const bool met = st.percentile(95) <= 1 && st.max() <= 2;

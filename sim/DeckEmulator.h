@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -8,6 +9,7 @@
 #include <span>
 #include <vector>
 
+#include "sim/DeckPresets.h"
 #include "sim/EmulatorOptions.h"
 #include "sim/FaultInjector.h"
 #include "sim/FrameAssembler.h"
@@ -20,15 +22,29 @@
 // (SimSerialDriver) and the pseudo-terminal program (orva-decksim) feed it and carry its
 // writes to the line at their due times. All public calls are thread-safe.
 //
-// Frames understood (group/length, command, data, checksum):
-//   20 00 stop, 20 01 play, 20 02 record, 20 10 FF, 20 20 REW, 20 05 / 20 04 standby on / off,
-//   20 61 / 20 60 E-E on / off, 21 13 N / 21 23 N shuttle fwd / rev, 21 12 N / 21 22 N
-//   variable fwd / rev, 21 11 N / 21 21 N jog fwd / rev, 24 31 ff ss mm hh cue-up with data,
-//   41 36 xx time mode                       -> ACK 10 01 11
-//   61 0C xx current time sense              -> 74 04 ff ss mm hh sum (BCD)
-//   61 20 xy status sense                    -> 7y 20 + y status bytes from data byte x + sum
-//   bad checksum                             -> NAK 11 12 04 27
-//   anything else                            -> NAK 11 12 01 24
+// Frames understood (CMD-1 with its data count, CMD-2, data; every frame ends in its checksum).
+// The data count is part of a command's identity: 40 42 and 41 42 are different commands.
+//   system:    00 0C / 00 1D local disable / enable -> ACK; 00 11 device type -> 12 11 id id
+//   transport: 20 00 stop, 01 play, 02 record, 04 / 05 standby off / on, 0F eject, 10 FF,
+//              20 REW, 14 / 24 frame step fwd / rev, 30 preroll, 60 / 61 full E-E off / on,
+//              63 select E-E on, 64 / 65 edit off / on; 21 xx N and 22 xx N N' jog (11, 21),
+//              var (12, 22) and shuttle (13, 23) forward / reverse; 24 31 time cue-up -> ACK
+//   preset:    40 08 timer-1 reset, 10 / 11 in / out entry, 18..1B in / out shift + / -,
+//              20 / 21 in / out flag reset, 24 / 25 in / out recall, 40..45 auto mode, spot
+//              erase, audio split off / on; 41 36 timer mode, 41 30 / 42 30 edit preset;
+//              44 00 timer-1 preset, 04 time code preset, 05 user bits, 14 / 15 in / out data,
+//              31 preroll time; and the audio point, select and time presets that change
+//              nothing here (40 12 13 1C..1F 22 23 26 27 2D, 41 32..35 37 3A 3B, 42 F8 FA)
+//              -> ACK
+//   sense:     61 0C d current time (d: 01 LTC 74 04, 02 VITC 74 06, 04 timer-1 74 00,
+//              08 timer-2 74 01, 10 / 20 LTC / VITC user bits 74 05 / 74 07, 11 / 22 time and
+//              user bits 78 04 / 78 06; 03 and 00 pick LTC); 61 0A d generator time / user
+//              bits 74 08 / 74 09 / 78 08; 60 10 / 60 11 in / out data 74 10 / 74 11;
+//              60 31 preroll time 74 31; 60 36 timer mode 71 36; 61 20 sn status, n bytes from
+//              D(s) -> 7n 20 ...; 61 21 d extended status -> 71 21 00
+//   bad checksum -> NAK 11 12 04 27; anything else -> NAK 11 12 01 24
+// Times go out in BCD, frames first, labelled at the deck's frame rate; at 29.97 drop-frame
+// the frames byte carries the drop-frame flag (b6).
 class DeckEmulator {
  public:
   static const std::vector<std::uint8_t> kAck;
@@ -59,6 +75,17 @@ class DeckEmulator {
   // The reply a deck makes to one complete frame, without faults (not counted, not logged).
   std::vector<std::uint8_t> answer(std::span<const std::uint8_t> frame);
 
+  // What a person watching the deck wants to see, taken at one instant.
+  struct Snapshot {
+    int frame = 0;
+    TransportMode mode = TransportMode::Stop;
+    double speed = 0.0;  // signed, as a multiple of play speed
+    bool ejected = false;
+    int framesIn = 0;
+    int framesOut = 0;
+  };
+  Snapshot snapshot();
+
   // Views of the deck, at the current time.
   int frame();
   TransportMode mode();
@@ -67,6 +94,8 @@ class DeckEmulator {
   bool ee();
   std::array<std::uint8_t, 16> statusData();
   int framesReceived() const;
+  // Replies handed to the line so far (as noted by noteSent).
+  int framesSent() const;
   DeckKind deck() const { return options_.deck; }
   const EmulatorOptions& options() const { return options_; }
 
@@ -80,15 +109,25 @@ class DeckEmulator {
  private:
   std::int64_t clockNow() const;
   std::vector<std::uint8_t> answerLocked(std::span<const std::uint8_t> frame, std::int64_t now);
+  std::optional<std::vector<std::uint8_t>> systemControl(std::span<const std::uint8_t> frame);
+  std::optional<std::vector<std::uint8_t>> transportControl(std::span<const std::uint8_t> frame,
+                                                            std::int64_t now);
+  std::optional<std::vector<std::uint8_t>> presetControl(std::span<const std::uint8_t> frame,
+                                                         std::int64_t now);
+  std::optional<std::vector<std::uint8_t>> senseRequest(std::span<const std::uint8_t> frame,
+                                                        std::int64_t now);
+  std::vector<std::uint8_t> timeReply(std::uint8_t code, int frame, bool withUserBits) const;
   void expireLocked(std::int64_t now);
   void log(std::int64_t atUs, const char* tag, std::span<const std::uint8_t> bytes = {});
 
   const EmulatorOptions options_;
   mutable std::mutex mutex_;
   TransportModel transport_;
+  DeckPresets presets_;
   FrameAssembler assembler_;
   FaultInjector faults_;
   std::unique_ptr<Transcript> transcript_;
   int framesReceived_ = 0;
+  std::atomic<int> framesSent_{0};
   bool hungUp_ = false;
 };

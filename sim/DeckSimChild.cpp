@@ -22,7 +22,8 @@ DeckSimChild::DeckSimChild(const std::string& program, const std::string& transc
     error_ = "pipe failed";
     return;
   }
-  std::vector<std::string> argv{program, "--transcript", transcriptPath};
+  // Quiet: a status line would mix into the output of a test or benchmark run at a terminal.
+  std::vector<std::string> argv{program, "--quiet", "--transcript", transcriptPath};
   argv.insert(argv.end(), extraArgs.begin(), extraArgs.end());
   std::vector<char*> cargs;
   for (auto& a : argv) {

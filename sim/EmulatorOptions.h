@@ -1,8 +1,12 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+
+#include "sim/FrameRate.h"
 
 // The kind of deck the emulator plays. All kinds answer the same frames; the kind is kept so
 // that a transcript or a test can tell which deck a session pretended to be.
@@ -12,15 +16,19 @@ enum class DeckKind { Vtr, Lx1, Zarix, Lanc };
 // drive the deck with exact, instant time steps.
 using SimClockFn = std::function<std::int64_t()>;
 
-// Everything that shapes one emulated deck. Times on the tape are frame counts at 30 frames/s
-// (hh * 108000 + mm * 1800 + ss * 30 + ff). Every fault is off by default.
+// Everything that shapes one emulated deck. Times on the tape are counts of the deck's frames
+// at its frame rate (at 30 frames/s: hh * 108000 + mm * 1800 + ss * 30 + ff). Every fault is
+// off by default.
 struct EmulatorOptions {
   DeckKind deck = DeckKind::Vtr;
-  int startFrame = 0;         // where the tape stands when the deck is made
-  int endFrame = 2 * 108000;  // the end of the tape (02:00:00:00); the transport stops there
-  double windSpeed = 50.0;    // FF and REW, as a multiple of play speed
-  int cueMinMs = 500;         // a cue-up takes at least this long, even for a short distance
-  int cueMaxMs = 4000;        // and this long for a distance of an hour or more
+  FrameRate rate;  // the tape's frame rate: 30 frames/s by default
+  std::array<std::uint8_t, 2> deviceId = {0xF0, 0x00};  // answered to a device type request
+  int startFrame = 0;           // where the tape stands when the deck is made
+  std::optional<int> endFrame;  // the end of the tape, where the transport stops;
+                                // empty: two hours (02:00:00:00 at the rate)
+  double windSpeed = 50.0;      // FF and REW, as a multiple of play speed
+  int cueMinMs = 500;           // a cue-up takes at least this long, even for a short distance
+  int cueMaxMs = 4000;          // and this long for a distance of an hour or more
 
   // Fault injection. Replies are counted from 1; "every N" hits replies N, 2N, 3N ...
   int replyDelayMs = 0;    // every reply becomes readable this late

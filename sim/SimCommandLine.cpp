@@ -1,5 +1,6 @@
 #include "sim/SimCommandLine.h"
 
+#include <array>
 #include <charconv>
 
 #include "sim/SimTimecode.h"
@@ -13,6 +14,17 @@ bool toInt(const std::string& text, int min, int& out) {
   if (ec != std::errc() || p != end || v < min)
     return false;
   out = v;
+  return true;
+}
+
+// Four hexadecimal digits, the two bytes of a device type.
+bool toDeviceId(const std::string& text, std::array<std::uint8_t, 2>& out) {
+  unsigned v = 0;
+  const auto* end = text.data() + text.size();
+  auto [p, ec] = std::from_chars(text.data(), end, v, 16);
+  if (text.size() != 4 || ec != std::errc() || p != end)
+    return false;
+  out = {static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v & 0xFF)};
   return true;
 }
 
@@ -35,6 +47,8 @@ std::string SimCommandLine::usage() {
   return "Usage: orva-decksim [options]\n"
          "Serves an emulated RS-422 9-pin deck on a pseudo-terminal; prints its path first.\n"
          "  --deck vtr|lx1|zarix|lanc   kind of deck (all answer the same frames)\n"
+         "  --fps 30|29.97df|25         frame rate of the tape and its timecode (default 30)\n"
+         "  --device-id HHHH            device type answered to 00 11, 4 hex digits (F000)\n"
          "  --start hh:mm:ss:ff         tape position at start (default 00:00:00:00)\n"
          "  --end hh:mm:ss:ff           end of the tape (default 02:00:00:00)\n"
          "  --reply-delay MS            answer every frame this many ms late\n"
@@ -46,7 +60,9 @@ std::string SimCommandLine::usage() {
          "  --hangup-after N            hang up after answering N frames\n"
          "  --transcript FILE           log every frame in and out to FILE\n"
          "  --link PATH                 PATH links to the terminal until exit\n"
-         "  --help                      show this text\n";
+         "  --quiet                     no status line on a terminal's standard error\n"
+         "  --help                      show this text\n"
+         "An ejected cassette stays out until the program is started again.\n";
 }
 
 SimCommandLine::Result SimCommandLine::parse(const std::vector<std::string>& args) {
@@ -55,10 +71,16 @@ SimCommandLine::Result SimCommandLine::parse(const std::vector<std::string>& arg
     r.error = message;
     return r;
   };
+  // The times are read at the frame rate, which may come after them.
+  std::string start, end;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& opt = args[i];
     if (opt == "--help" || opt == "-h") {
       r.help = true;
+      continue;
+    }
+    if (opt == "--quiet") {
+      r.quiet = true;
       continue;
     }
     if (opt.rfind("--", 0) != 0)
@@ -80,11 +102,16 @@ SimCommandLine::Result SimCommandLine::parse(const std::vector<std::string>& arg
       } else {
         return bad();
       }
-    } else if (opt == "--start" || opt == "--end") {
-      auto frames = SimTimecode::parse(value);
-      if (!frames)
+    } else if (opt == "--fps") {
+      auto rate = FrameRate::parse(value);
+      if (!rate)
         return bad();
-      (opt == "--start" ? o.startFrame : o.endFrame) = *frames;
+      o.rate = *rate;
+    } else if (opt == "--device-id") {
+      if (!toDeviceId(value, o.deviceId))
+        return bad();
+    } else if (opt == "--start" || opt == "--end") {
+      (opt == "--start" ? start : end) = value;
     } else if (opt == "--reply-delay") {
       if (!toInt(value, 0, o.replyDelayMs))
         return bad();
@@ -123,7 +150,25 @@ SimCommandLine::Result SimCommandLine::parse(const std::vector<std::string>& arg
       return fail("Unknown option: " + opt);
     }
   }
-  if (r.options.startFrame > r.options.endFrame) {
+  EmulatorOptions& o = r.options;
+  auto frameOf = [&o](const std::string& text) { return SimTimecode::parse(text, o.rate); };
+  auto notATime = [&](const char* opt, const std::string& text) {
+    return fail(std::string("Bad value for ") + opt + ": " + text + " (not a time at " +
+                o.rate.name() + " frames/s)");
+  };
+  if (!start.empty()) {
+    const auto frames = frameOf(start);
+    if (!frames)
+      return notATime("--start", start);
+    o.startFrame = *frames;
+  }
+  if (!end.empty()) {
+    const auto frames = frameOf(end);
+    if (!frames)
+      return notATime("--end", end);
+    o.endFrame = *frames;
+  }
+  if (o.startFrame > o.endFrame.value_or(2 * o.rate.framesPerHour())) {
     return fail("The start lies beyond the end of the tape");
   }
   return r;

@@ -12,7 +12,8 @@ class SimCommandLine {
     EmulatorOptions options;
     std::string linkPath;  // --link: a symbolic link to the pseudo-terminal, removed at exit
     bool help = false;
-    std::string error;  // empty when the arguments are good
+    bool quiet = false;  // no status line on a terminal
+    std::string error;   // empty when the arguments are good
   };
 
   static Result parse(const std::vector<std::string>& args);

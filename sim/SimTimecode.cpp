@@ -19,7 +19,7 @@ int fromBcdField(std::uint8_t b, std::uint8_t mask, int max) {
 
 }  // namespace
 
-std::optional<int> SimTimecode::parse(const std::string& text) {
+std::optional<int> SimTimecode::parse(const std::string& text, FrameRate rate) {
   if (text.size() != 11)
     return std::nullopt;
   int fields[4];
@@ -34,31 +34,32 @@ std::optional<int> SimTimecode::parse(const std::string& text) {
       return std::nullopt;
     fields[i] = (hi - '0') * 10 + (lo - '0');
   }
-  if (fields[1] > 59 || fields[2] > 59 || fields[3] > 29)
+  const FrameRate::Label label{fields[0], fields[1], fields[2], fields[3]};
+  if (!rate.exists(label))
     return std::nullopt;
-  return fields[0] * kFramesPerHour + fields[1] * 1800 + fields[2] * 30 + fields[3];
+  return rate.frameOf(label);
 }
 
-std::string SimTimecode::format(int frames) {
-  frames = std::max(frames, 0);
+std::string SimTimecode::format(int frames, FrameRate rate) {
+  const auto l = rate.label(frames);
   char buf[16];
-  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d:%02d", (frames / kFramesPerHour) % 100,
-                frames / 1800 % 60, frames / 30 % 60, frames % 30);
+  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d:%02d", l.hours % 100, l.minutes, l.seconds,
+                l.frames);
   return buf;
 }
 
-std::array<std::uint8_t, 4> SimTimecode::toBcd(int frames) {
-  frames = std::max(frames, 0);
-  return {bcd(frames % 30), bcd(frames / 30 % 60), bcd(frames / 1800 % 60),
-          bcd(frames / kFramesPerHour % 100)};
+std::array<std::uint8_t, 4> SimTimecode::toBcd(int frames, FrameRate rate) {
+  const auto l = rate.label(frames);
+  const std::uint8_t flags = rate.dropFrame() ? kDropFrameFlag : 0;
+  return {static_cast<std::uint8_t>(bcd(l.frames) | flags), bcd(l.seconds), bcd(l.minutes),
+          bcd(l.hours % 100)};
 }
 
-int SimTimecode::fromBcd(std::span<const std::uint8_t, 4> bytes) {
-  const int ff = fromBcdField(bytes[0], 0x3F, 29);
-  const int ss = fromBcdField(bytes[1], 0x7F, 59);
-  const int mm = fromBcdField(bytes[2], 0x7F, 59);
-  const int hh = fromBcdField(bytes[3], 0x3F, 39);
-  return hh * kFramesPerHour + mm * 1800 + ss * 30 + ff;
+int SimTimecode::fromBcd(std::span<const std::uint8_t, 4> bytes, FrameRate rate) {
+  const FrameRate::Label label{fromBcdField(bytes[3], 0x3F, 39), fromBcdField(bytes[2], 0x7F, 59),
+                               fromBcdField(bytes[1], 0x7F, 59),
+                               fromBcdField(bytes[0], 0x3F, rate.nominal() - 1)};
+  return rate.frameOf(label);
 }
 
 std::uint8_t SimTimecode::checksum(std::span<const std::uint8_t> bytes) {

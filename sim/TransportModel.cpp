@@ -6,11 +6,11 @@
 namespace {
 // Guards the floor of a position that is a whole frame up to rounding.
 constexpr double kFrameEpsilon = 1e-6;
-constexpr int kOneHourFrames = 108000;
 }  // namespace
 
 TransportModel::TransportModel(const EmulatorOptions& options, std::int64_t nowUs)
-    : end_(std::max(0, options.endFrame)),
+    : rate_(options.rate),
+      end_(std::max(0, options.endFrame.value_or(2 * options.rate.framesPerHour()))),
       windSpeed_(options.windSpeed > 0 ? options.windSpeed : 50.0),
       cueMinMs_(std::max(0, options.cueMinMs)),
       cueMaxMs_(std::max(options.cueMinMs, options.cueMaxMs)),
@@ -23,11 +23,43 @@ double TransportModel::speedFromByte(std::uint8_t n) {
   return std::pow(10.0, n / 32.0 - 2.0);
 }
 
+double TransportModel::speedFromBytes(std::uint8_t n, std::uint8_t fine) {
+  const double low = speedFromByte(n);
+  const double high = std::pow(10.0, (n + 1) / 32.0 - 2.0);
+  return low + fine / 256.0 * (high - low);
+}
+
+const char* TransportModel::modeName(TransportMode mode) {
+  switch (mode) {
+    case TransportMode::Stop:
+      return "stop";
+    case TransportMode::Play:
+      return "play";
+    case TransportMode::Record:
+      return "record";
+    case TransportMode::FastForward:
+      return "fast fwd";
+    case TransportMode::Rewind:
+      return "rewind";
+    case TransportMode::Shuttle:
+      return "shuttle";
+    case TransportMode::Jog:
+      return "jog";
+    case TransportMode::Variable:
+      return "var";
+    case TransportMode::Cueing:
+      return "cueing";
+    case TransportMode::Still:
+      return "still";
+  }
+  return "?";
+}
+
 std::int64_t TransportModel::cueDurationUs(int distanceFrames) const {
   // A deck accelerates, winds and slows down again: short hops cost the minimum, an hour of
   // tape the maximum, and the time grows with the square root of the distance in between.
-  const double share =
-      std::sqrt(std::min(std::abs(distanceFrames), kOneHourFrames) / double(kOneHourFrames));
+  const int hour = rate_.framesPerHour();
+  const double share = std::sqrt(std::min(std::abs(distanceFrames), hour) / double(hour));
   return static_cast<std::int64_t>((cueMinMs_ + (cueMaxMs_ - cueMinMs_) * share) * 1000.0);
 }
 
@@ -89,20 +121,22 @@ double TransportModel::speed(std::int64_t nowUs) {
   advance(nowUs);
   if (mode_ == TransportMode::Cueing) {
     const double total = double(cueEndUs_ - anchorUs_) / 1e6;
-    return total > 0 ? (cueTarget_ - anchorPos_) / total / kFps : 0.0;
+    return total > 0 ? (cueTarget_ - anchorPos_) / total / rate_.perSecond() : 0.0;
   }
-  return fps_ / kFps;
+  return fps_ / rate_.perSecond();
 }
 
 void TransportModel::startMotion(TransportMode mode, double speedXPlay, bool reverse,
                                  std::int64_t nowUs) {
+  if (ejected_)
+    return;
   anchorPos_ = std::clamp(exactPosition(nowUs), 0.0, double(end_));
   anchorUs_ = nowUs;
   mode_ = mode;
   reverse_ = reverse;
   still_ = speedXPlay == 0.0 && (mode == TransportMode::Shuttle || mode == TransportMode::Jog ||
                                  mode == TransportMode::Variable);
-  fps_ = (reverse ? -speedXPlay : speedXPlay) * kFps;
+  fps_ = (reverse ? -speedXPlay : speedXPlay) * rate_.perSecond();
   cuedUp_ = false;
   // A motion that starts at the tape end it runs towards stops at once.
   if ((fps_ > 0 && anchorPos_ >= end_) || (fps_ < 0 && anchorPos_ <= 0)) {
@@ -144,7 +178,44 @@ void TransportModel::variable(std::uint8_t speedByte, bool reverse, std::int64_t
   startMotion(TransportMode::Variable, speedFromByte(speedByte), reverse, nowUs);
 }
 
+void TransportModel::shuttle(std::uint8_t speedByte, std::uint8_t fine, bool reverse,
+                             std::int64_t nowUs) {
+  startMotion(TransportMode::Shuttle, speedFromBytes(speedByte, fine), reverse, nowUs);
+}
+
+void TransportModel::jog(std::uint8_t speedByte, std::uint8_t fine, bool reverse,
+                         std::int64_t nowUs) {
+  startMotion(TransportMode::Jog, speedFromBytes(speedByte, fine), reverse, nowUs);
+}
+
+void TransportModel::variable(std::uint8_t speedByte, std::uint8_t fine, bool reverse,
+                              std::int64_t nowUs) {
+  startMotion(TransportMode::Variable, speedFromBytes(speedByte, fine), reverse, nowUs);
+}
+
+void TransportModel::frameStep(bool reverse, std::int64_t nowUs) {
+  if (ejected_)
+    return;
+  const int to = std::clamp(frame(nowUs) + (reverse ? -1 : 1), 0, end_);
+  startMotion(TransportMode::Still, 0.0, reverse, nowUs);
+  anchorPos_ = to;
+  still_ = true;
+}
+
+void TransportModel::eject(std::int64_t nowUs) {
+  stop(nowUs);
+  ejected_ = true;
+}
+
+void TransportModel::setEdit(bool on) {
+  edit_ = on;
+  if (!on)
+    selectEE_ = false;
+}
+
 void TransportModel::cue(int targetFrame, std::int64_t nowUs) {
+  if (ejected_)
+    return;
   const double from = std::clamp(exactPosition(nowUs), 0.0, double(end_));
   const double to = std::clamp(targetFrame, 0, end_);
   startMotion(TransportMode::Stop, 0.0, false, nowUs);
@@ -178,7 +249,7 @@ std::array<std::uint8_t, 16> TransportModel::statusData(std::int64_t nowUs) {
       d[1] |= 0x08;
       break;
     case TransportMode::Stop:
-      d[1] |= 0x20;
+      d[1] |= ejected_ ? 0x10 : 0x20;
       break;
     case TransportMode::Shuttle:
       d[2] |= 0x20;
@@ -204,5 +275,13 @@ std::array<std::uint8_t, 16> TransportModel::statusData(std::int64_t nowUs) {
     d[2] |= 0x04;
   if (cuedUp_)
     d[2] |= 0x01;
+  if (ejected_)
+    d[0] |= 0x20;
+  if (edit_)
+    d[4] |= 0x10;
+  if (ee_)
+    d[4] |= 0x40;
+  if (selectEE_)
+    d[4] |= 0x80;
   return d;
 }

@@ -1,24 +1,28 @@
 // orva-decksim: an emulated RS-422 9-pin deck on a pseudo-terminal. Prints the slave path as
 // the first line of standard output, then serves it until SIGTERM or SIGINT (or a configured
 // hang-up). Exit status 0 on a clean end, 2 on bad arguments, 1 when the terminal or the
-// transcript cannot be opened.
+// transcript cannot be opened. When standard error is a terminal (and --quiet is not given), a
+// status line there shows the deck's position, mode, speed and frame counts as they change.
 
 #include <signal.h>
-
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "sim/DeckEmulator.h"
 #include "sim/PtyServer.h"
 #include "sim/SimCommandLine.h"
+#include "sim/StatusLine.h"
 
 namespace {
 
@@ -87,6 +91,37 @@ class TerminalLink {
   std::string target_;
 };
 
+// Redraws the status line in place about ten times a second until done turns true, then ends
+// it with a newline so the shell prompt starts on a line of its own.
+class StatusLineWriter {
+ public:
+  explicit StatusLineWriter(DeckEmulator& deck) : thread_([this, &deck] { loop(deck); }) {}
+  ~StatusLineWriter() {
+    done_.store(true);
+    thread_.join();
+  }
+  StatusLineWriter(const StatusLineWriter&) = delete;
+  StatusLineWriter& operator=(const StatusLineWriter&) = delete;
+
+ private:
+  void loop(DeckEmulator& deck) {
+    std::string last;
+    while (!done_.load()) {
+      const std::string text = StatusLine::text(deck.snapshot(), deck.options().rate);
+      if (text != last) {
+        std::fprintf(stderr, "\r%s\x1b[K", text.c_str());
+        std::fflush(stderr);
+        last = text;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    std::fputs("\n", stderr);
+  }
+
+  std::atomic<bool> done_{false};
+  std::thread thread_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -107,6 +142,9 @@ int main(int argc, char** argv) {
     TerminalLink link(args.linkPath, server.slavePath());
     std::printf("%s\n", server.slavePath().c_str());
     std::fflush(stdout);
+    std::unique_ptr<StatusLineWriter> statusLine;
+    if (!args.quiet && isatty(STDERR_FILENO))
+      statusLine = std::make_unique<StatusLineWriter>(deck);
     server.run(stopRequested);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "orva-decksim: %s\n", e.what());

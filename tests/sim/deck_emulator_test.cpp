@@ -97,7 +97,7 @@ TEST(DeckEmulator, RefusesBadChecksumsAndUnknownCommands) {
   EXPECT_EQ(talk(deck, {0x20, 0x01, 0x22}), kNakSum);
   EXPECT_EQ(talk(deck, {0x61, 0x0C, 0x03, 0x71}), kNakSum);
   EXPECT_EQ(talk(deck, {0x20, 0x03, 0x23}), kNakUnknown);
-  EXPECT_EQ(talk(deck, {0x00, 0x11, 0x11}), kNakUnknown);
+  EXPECT_EQ(talk(deck, {0x00, 0x12, 0x12}), kNakUnknown);
   EXPECT_EQ(talk(deck, {0x62, 0x0C, 0x03, 0x00, 0x71}), kNakUnknown);
   // A refused play does not move the transport.
   EXPECT_EQ(deck.mode(), TransportMode::Stop);

@@ -45,13 +45,16 @@ bool isTime(const SerialReply& r) {
 // One running orva-decksim; killed and reaped when the test ends.
 class DeckSim {
  public:
-  explicit DeckSim(std::vector<std::string> args) {
+  // stderrFd: where the program's standard error goes (default: this process's).
+  explicit DeckSim(std::vector<std::string> args, int stderrFd = -1) {
     int out[2];
     if (pipe(out) != 0)
       return;
     pid_ = fork();
     if (pid_ == 0) {
       dup2(out[1], STDOUT_FILENO);
+      if (stderrFd >= 0)
+        dup2(stderrFd, STDERR_FILENO);
       close(out[0]);
       close(out[1]);
       std::vector<char*> argv{const_cast<char*>(kProgram.c_str())};
@@ -202,6 +205,70 @@ TEST_F(DeckSimPty, HangsUpAfterTheConfiguredFramesAndExits) {
   EXPECT_TRUE(isTime(link.SendSerial(kTimeSense)));
   EXPECT_EQ(sim.waitExit(std::chrono::seconds(5)), 0);
   EXPECT_FALSE(isTime(link.SendSerial(kTimeSense)));
+}
+
+// A terminal for the program's standard error: the master side is read here.
+class StderrTerminal {
+ public:
+  StderrTerminal() {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0)
+      slave_ = open(ptsname(master_), O_RDWR | O_NOCTTY);
+  }
+  ~StderrTerminal() {
+    if (slave_ >= 0)
+      close(slave_);
+    if (master_ >= 0)
+      close(master_);
+  }
+  int slave() const { return slave_; }
+  // Reads what has been written until it contains what, or the time is up.
+  std::string readUntil(const std::string& what, std::chrono::milliseconds limit) {
+    const auto deadline = Clock::now() + limit;
+    while (text_.find(what) == std::string::npos && Clock::now() < deadline) {
+      pollfd p{master_, POLLIN, 0};
+      char buf[256];
+      if (poll(&p, 1, 50) > 0) {
+        const ssize_t n = read(master_, buf, sizeof buf);
+        if (n > 0)
+          text_.append(buf, static_cast<std::size_t>(n));
+      }
+    }
+    return text_;
+  }
+
+ private:
+  int master_ = -1;
+  int slave_ = -1;
+  std::string text_;
+};
+
+TEST_F(DeckSimPty, StatusLineOnATerminalUnlessQuiet) {
+  for (const bool quiet : {false, true}) {
+    SCOPED_TRACE(quiet ? "--quiet" : "status line");
+    StderrTerminal term;
+    ASSERT_GE(term.slave(), 0);
+    DeckSim sim(quiet ? std::vector<std::string>{"--quiet", "--fps", "25"}
+                      : std::vector<std::string>{"--fps", "25"},
+                term.slave());
+    ASSERT_FALSE(sim.path().empty());
+    SerOutPort link(sim.path());
+    ASSERT_FALSE(link.isBad());
+    link.setwait(9);
+    EXPECT_EQ(link.SendSerial(kPlay).count, 3);
+    EXPECT_TRUE(isTime(link.SendSerial(kTimeSense)));
+    const std::string shown = "play        +1.00x  in 2  out 2  (25 fps)";
+    if (!quiet) {
+      EXPECT_NE(term.readUntil(shown, std::chrono::seconds(5)).find(shown), std::string::npos);
+    }
+    EXPECT_EQ(sim.terminate(), 0);
+    // Once the program has ended, everything it wrote is there to read.
+    const std::string all = term.readUntil("\n", std::chrono::milliseconds(200));
+    EXPECT_EQ(all.empty(), quiet) << all;
+    if (!quiet) {
+      EXPECT_EQ(all.substr(0, 13), "\r00:00:00:00 ");
+    }
+  }
 }
 
 TEST_F(DeckSimPty, BadArgumentsEndWithStatusTwo) {

@@ -45,6 +45,19 @@ TEST(TransportModel, SpeedByteFollowsTheLogarithmicScale) {
   EXPECT_NEAR(TransportModel::speedFromByte(0x36), 0.487, 0.001);
 }
 
+TEST(TransportModel, SecondSpeedByteRefinesBetweenNeighbouringSteps) {
+  EXPECT_EQ(TransportModel::speedFromBytes(0, 0), 0.0);
+  EXPECT_DOUBLE_EQ(TransportModel::speedFromBytes(0x40, 0), 1.0);
+  const double next = TransportModel::speedFromByte(0x41);
+  EXPECT_DOUBLE_EQ(TransportModel::speedFromBytes(0x40, 0x80), (1.0 + next) / 2);
+  EXPECT_LT(TransportModel::speedFromBytes(0x3F, 0xFF), 1.0);
+  EXPECT_GT(TransportModel::speedFromBytes(0x3F, 0xFF), TransportModel::speedFromByte(0x3F));
+  // Two bytes move the tape like one: 10 s of a two-byte shuttle at 10x in reverse.
+  TransportModel t(at(kHour), 0);
+  t.shuttle(0x60, 0x00, true, 0);
+  EXPECT_EQ(t.frame(10 * kSecond), kHour - 3000);
+}
+
 TEST(TransportModel, ShuttleJogAndVariableMoveAtTheirByteSpeedInBothDirections) {
   using Starter = std::function<void(TransportModel&, std::uint8_t, bool)>;
   const Starter starters[] = {
