@@ -97,6 +97,7 @@ class EdlConverter {
   std::string windowTitle_;
   std::string shownSource_;
   std::string shownList_;
+  unsigned shownRenders_ = 0;
   std::string shownTitle_;
   bool sourceDirty_ = false;
   int depth_ = 0;
