@@ -229,11 +229,14 @@ void EdlConverter::del() {
   list_.removeoutputline();
 }
 
+std::string EdlConverter::fileText() const {
+  // Names taken from the source go back in the source's encoding.
+  return TextCodec::encode(list_.lxout(), source_.encoding());
+}
+
 RecorderFile::Result EdlConverter::save(const std::string& directory, const std::string& name) {
   Batch batch(*this);
-  // Names taken from the source go back in the source's encoding.
-  auto result =
-      RecorderFile::saveedl2(directory, name, TextCodec::encode(list_.lxout(), source_.encoding()));
+  auto result = RecorderFile::saveedl2(directory, name, fileText());
   if (result.status == RecorderFile::Status::NameError) {
     view_->print(" ");
     view_->print(RecorderFile::nameErrorText);
