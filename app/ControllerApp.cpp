@@ -1,6 +1,7 @@
 #include "app/ControllerApp.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -399,9 +400,19 @@ void ControllerApp::redirectLog() {
   }
   std::cout.flush();
   std::fflush(stdout);
-  const int fd = ::open(kLogFile, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // Only a regular file becomes the log. It is opened without waiting (a FIFO without a reader
+  // would block here for good) and truncated only once it is known to be one; anything else
+  // leaves the output on the console.
+  const int fd = ::open(kLogFile, O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
   if (fd < 0) {
-    return;  // the output stays on the console
+    return;
+  }
+  struct stat st {};
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::ftruncate(fd, 0) != 0 || flags < 0 ||
+      ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    ::close(fd);
+    return;
   }
   if (fd != STDOUT_FILENO) {
     const int dup = ::dup2(fd, STDOUT_FILENO);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/ControllerApp.h"
+#include "app/TextCodec.h"
 #include "deck/BcdTimecode.h"
 #include "deck/ConditionSleeper.h"
 #include "deck/CueThread.h"
@@ -551,7 +552,8 @@ void LocalVCR::script() {
     try {
       while (!closing_.load() && !takenOver()) {
         const auto line = file.next();
-        if (!line || *line == "Quit" || line->size() < 4) {
+        // Lengths count characters: "ééé" is a three-character line and ends the script.
+        if (!line || *line == "Quit" || TextCodec::length(*line) < 4) {
           break;
         }
         println(*line);

@@ -1,32 +1,36 @@
 #include "deck/ScriptFile.h"
 
-ScriptFile::ScriptFile(const std::string& path) : in_(path, std::ios::binary) {}
+#include <fstream>
+
+ScriptFile::ScriptFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  open_ = in.is_open();
+  if (!open_) {
+    return;
+  }
+  std::string bytes;
+  char buf[4096];
+  while (in.read(buf, sizeof buf) || in.gcount() > 0) {
+    bytes.append(buf, static_cast<std::size_t>(in.gcount()));
+  }
+  encoding_ = TextCodec::detect(bytes);
+  text_ = TextCodec::decode(bytes, encoding_);
+}
 
 std::optional<std::string> ScriptFile::next() {
-  if (!in_.is_open() || !in_.good()) {
+  if (pos_ >= text_.size()) {
     return std::nullopt;
   }
-  std::string line;
-  bool any = false;
-  for (;;) {
-    const int c = in_.get();
-    if (c == std::char_traits<char>::eof()) {
-      // A last line without terminator still counts; a read error ends the file here.
-      if (in_.bad() || !any) {
-        return std::nullopt;
-      }
-      return line;
-    }
-    any = true;
-    if (c == '\n') {
-      return line;
-    }
-    if (c == '\r') {
-      if (in_.peek() == '\n') {
-        in_.get();
-      }
-      return line;
-    }
-    line.push_back(static_cast<char>(c));
+  const std::size_t end = text_.find_first_of("\r\n", pos_);
+  if (end == std::string::npos) {
+    std::string line = text_.substr(pos_);
+    pos_ = text_.size();
+    return line;
   }
+  std::string line = text_.substr(pos_, end - pos_);
+  pos_ = end + 1;
+  if (text_[end] == '\r' && pos_ < text_.size() && text_[pos_] == '\n') {
+    ++pos_;
+  }
+  return line;
 }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include <memory>
 
 #include "app/ControllerApp.h"
+#include "app/TextCodec.h"
 #include "edl/TempFile.h"
 #include "edl/Timecode.h"
 
@@ -32,23 +34,17 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-// Reads one line of bytes, ending at CR, LF or CR LF (the terminator is not kept). Answers false
-// at end of file when nothing was read.
-bool readLine(std::FILE* f, std::string& line) {
-  line.clear();
-  int c = std::getc(f);
-  if (c == EOF) {
+// Takes the line of text starting at pos, ending at CR, LF or CR LF (the terminator is not
+// kept), and moves pos past it. Answers false at the end of the text.
+bool nextLine(const std::string& text, std::size_t& pos, std::string& line) {
+  if (pos >= text.size()) {
     return false;
   }
-  while (c != EOF && c != '\n' && c != '\r') {
-    line.push_back(static_cast<char>(c));
-    c = std::getc(f);
-  }
-  if (c == '\r') {
-    int next = std::getc(f);
-    if (next != '\n' && next != EOF) {
-      std::ungetc(next, f);
-    }
+  const std::size_t end = std::min(text.find_first_of("\r\n", pos), text.size());
+  line.assign(text, pos, end - pos);
+  pos = end + 1;
+  if (end < text.size() && text[end] == '\r' && pos < text.size() && text[pos] == '\n') {
+    ++pos;
   }
   return true;
 }
@@ -105,9 +101,11 @@ void EditList::getduration(int i) {
 
 std::string EditList::eventLine(int i, const std::string& recordIn,
                                 const std::string& recordOut) const {
-  std::string reel = ClipNameArray[i].empty() ? std::string("S") : ClipNameArray[i].substr(0, 6);
+  // Six characters of the name, never a part of one.
+  std::string reel = ClipNameArray[i].empty() ? std::string("S")
+                                              : std::string(TextCodec::cut(ClipNameArray[i], 0, 6));
   reel += ' ';
-  while (reel.size() < 6) {
+  for (std::size_t n = TextCodec::length(reel); n < 6; ++n) {
     reel += ' ';
   }
   std::string line = eventNumber(i);
@@ -150,12 +148,23 @@ bool EditList::SaveEDL(const std::string& path) {
               "\" is not a time hh:mm:ss:ff");
       return false;
     }
+    const bool last = i + 1 >= kEntries || SrcOutArray[i + 1] == TCString;
+    // A list that runs backwards past the start of the record timeline has no record out to
+    // write. On an earlier entry the next record in is refused above; the last one is here.
+    if (last && Timecode::frames(recordIn) + duration < 0) {
+      println("EDL not saved: entry " + std::to_string(i + 1) + " record out \"" + recordOut +
+              "\" is before 00:00:00:00");
+      return false;
+    }
     content += eventLine(i, recordIn, recordOut);
     recordIn = recordOut;
-    if (i + 1 >= kEntries || SrcOutArray[i + 1] == TCString) {
+    if (last) {
       break;
     }
   }
+
+  // Written back in the encoding the list was loaded in.
+  content = TextCodec::encode(content, encoding);
 
   struct stat st {};
   const bool exists = ::stat(path.c_str(), &st) == 0;
@@ -165,14 +174,8 @@ bool EditList::SaveEDL(const std::string& path) {
             (S_ISDIR(st.st_mode) ? describe(path, EISDIR) : path + " (Not a regular file)"));
     return false;
   }
-  // A link is followed, so the file it points to is the one replaced.
-  std::string target = path;
-  if (exists) {
-    if (char* real = ::realpath(path.c_str(), nullptr)) {
-      target = real;
-      std::free(real);
-    }
-  }
+  // A link is followed, even a dangling one, so the file it names is the one replaced.
+  const std::string target = TempFile::resolve(path);
   TempFile tmp(target);
   if (!tmp.ok()) {
     const int openErr = tmp.openError();
@@ -183,10 +186,10 @@ bool EditList::SaveEDL(const std::string& path) {
     println("FileStreamError: " + describe(path, openErr));
     return false;
   }
-  if (exists) {
-    ::fchmod(tmp.fd(), st.st_mode & 07777);  // keep the replaced file's permissions
+  int err = tmp.keepModeOf(target);  // the replaced file's permissions stay
+  if (err == 0) {
+    err = tmp.writeAndSync(content);
   }
-  int err = tmp.writeAndSync(content);
   if (err != 0) {
     println(std::string("FileIOError: ") + std::strerror(err) + " 1");
     return false;
@@ -223,25 +226,33 @@ bool EditList::writeInPlace(const std::string& path, const std::string& target,
 }
 
 bool EditList::getsourcetime(std::string_view line, std::size_t from) {
-  if (line.size() < 20) {
+  // Positions count characters; the line is UTF-8.
+  if (TextCodec::length(line) < 20) {
     return true;
   }
   std::size_t p = line.find(':', from);
-  if (p == std::string_view::npos || p < 20 || !Timecode::isnumeric(line[p - 1])) {
+  if (p == std::string_view::npos || TextCodec::length(line.substr(0, p)) < 20 ||
+      !Timecode::isnumeric(line[p - 1])) {
     return true;
   }
-  std::string_view ts = line.substr(p - 2);
+  // The times start two characters before the colon: the digit and the one before it.
+  std::size_t start = p - 2;
+  while (start > 0 && (static_cast<unsigned char>(line[start]) & 0xC0) == 0x80) {
+    --start;
+  }
+  std::string_view ts = line.substr(start);
+  const std::size_t length = TextCodec::length(ts);
   // Both times must be there in full; otherwise the line is left out rather than half taken.
-  if (ts.size() < 13) {
+  if (length < 13) {
     return false;
   }
-  std::size_t second = ts[12] == ' ' ? 13 : 12;
-  if (ts.size() < second + 11) {
+  std::size_t second = TextCodec::cut(ts, 12, 1) == " " ? 13 : 12;
+  if (length < second + 11) {
     return false;
   }
   timestring = std::string(ts);
-  timestring1 = std::string(ts.substr(0, 11));
-  timestring2 = std::string(ts.substr(second, 11));
+  timestring1 = std::string(TextCodec::cut(ts, 0, 11));
+  timestring2 = std::string(TextCodec::cut(ts, second, 11));
   if (ControllerApp::verbose) {
     println(timestring1 + " " + timestring2);
   }
@@ -266,29 +277,42 @@ int EditList::LoadEDL(const std::string& path) {
     return 0;
   }
 
+  // The whole file decides its encoding (see TextCodec); a save writes the list back in it.
+  std::string bytes;
+  char buf[65536];
+  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, file.get())) > 0;) {
+    bytes.append(buf, n);
+  }
+  encoding = TextCodec::detect(bytes);
+  const std::string text = TextCodec::decode(bytes, encoding);
+
   int i = 0;
-  if (std::getc(file.get()) == 'T') {
+  if (!text.empty() && text.front() == 'T') {
     std::string line;
     bool first = true;
-    while (i < kEntries && readLine(file.get(), line)) {
+    std::size_t pos = 1;
+    while (i < kEntries && nextLine(text, pos, line)) {
       // The first line lost its leading T to the check above; a long title line is still a
       // title line and must not become an entry.
       bool titleLine = first ? line.compare(0, 2, "IT") == 0 : line.compare(0, 3, "TIT") == 0;
       first = false;
-      if (line.size() <= 5) {
+      // Lengths and positions count characters.
+      const std::size_t length = TextCodec::length(line);
+      if (length <= 5) {
         continue;
       }
       if (ControllerApp::verbose) {
         println(line);
       }
-      if (line.size() <= 60 || titleLine) {
+      if (length <= 60 || titleLine) {
         continue;
       }
-      std::size_t blank = line.find(' ', 5);
+      const std::size_t nameAt = TextCodec::offset(line, 5);
+      std::size_t blank = line.find(' ', nameAt);
       if (blank == std::string::npos) {
         break;
       }
-      std::string name = line.substr(5, blank - 5);
+      std::string name = line.substr(nameAt, blank - nameAt);
       if (!getsourcetime(line, blank)) {
         continue;
       }

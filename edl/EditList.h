@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "app/TextCodec.h"
+
 // The logger's edit list: 100 entries of event number, clip name, source in and source out, kept
 // as text, and their exchange with standard EDL files. No toolkit: the logger window owns one
 // and forwards its buttons here. All calls on one object come from one thread.
@@ -54,6 +56,10 @@ class EditList {
   std::array<std::string, kEntries> ClipNameArray;
   std::array<std::string, kEntries> SrcInArray;
   std::array<std::string, kEntries> SrcOutArray;
+
+  // The encoding of the last EDL loaded (UTF-8 until one is): a save writes it back in it, so
+  // a Latin-1 file stays Latin-1. Names are kept in UTF-8 either way.
+  TextCodec::Encoding encoding = TextCodec::Encoding::Utf8;
 
   int startframes = 0;
   int endframes = 0;

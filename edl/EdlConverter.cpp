@@ -1,6 +1,7 @@
 #include "edl/EdlConverter.h"
 
 #include "app/ControllerApp.h"
+#include "app/TextCodec.h"
 #include "edl/SourceEvent.h"
 
 namespace {
@@ -25,6 +26,7 @@ EdlConverter::EdlConverter(ConverterOptions opts, ConverterView* view)
 void EdlConverter::refresh() {
   shownSource_ = sourceText_;
   shownList_ = list_.lxfile();
+  shownRenders_ = list_.renders();
   view_->showSource(shownSource_);
   view_->showList(shownList_);
   if (!windowTitle_.empty()) {
@@ -39,7 +41,8 @@ void EdlConverter::flush() {
     shownSource_ = sourceText_;
     view_->showSource(shownSource_);
   }
-  if (list_.lxfile() != shownList_) {
+  if (list_.renders() != shownRenders_ || list_.lxfile() != shownList_) {
+    shownRenders_ = list_.renders();
     shownList_ = list_.lxfile();
     view_->showList(shownList_);
   }
@@ -226,9 +229,14 @@ void EdlConverter::del() {
   list_.removeoutputline();
 }
 
+std::string EdlConverter::fileText() const {
+  // Names taken from the source go back in the source's encoding.
+  return TextCodec::encode(list_.lxout(), source_.encoding());
+}
+
 RecorderFile::Result EdlConverter::save(const std::string& directory, const std::string& name) {
   Batch batch(*this);
-  auto result = RecorderFile::saveedl2(directory, name, list_.lxout());
+  auto result = RecorderFile::saveedl2(directory, name, fileText());
   if (result.status == RecorderFile::Status::NameError) {
     view_->print(" ");
     view_->print(RecorderFile::nameErrorText);

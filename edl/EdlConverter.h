@@ -55,6 +55,8 @@ class EdlConverter {
   const std::string& windowTitle() const { return windowTitle_; }
   const std::string& lxfile() const { return list_.lxfile(); }
   const std::string& lxout() const { return list_.lxout(); }
+  // The file text as written: lxout in the source's encoding, so names go back as they came.
+  std::string fileText() const;
   int rawline() const { return rawline_; }
   int rawlinecount() const { return source_.rawlinecount(); }
 
@@ -97,6 +99,7 @@ class EdlConverter {
   std::string windowTitle_;
   std::string shownSource_;
   std::string shownList_;
+  unsigned shownRenders_ = 0;
   std::string shownTitle_;
   bool sourceDirty_ = false;
   int depth_ = 0;

@@ -33,13 +33,17 @@ RecorderFile::Result RecorderFile::saveedl2(const std::string& directory, const 
     return result;
   }
   result.path = join(directory, file);
-  TempFile tmp(result.path);
-  int err = tmp.ok() ? tmp.writeAndSync(text) : tmp.openError();
+  const std::string target = TempFile::resolve(result.path);
+  TempFile tmp(target);
+  int err = tmp.ok() ? tmp.keepModeOf(target) : tmp.openError();
+  if (err == 0) {
+    err = tmp.writeAndSync(text);
+  }
   if (err == 0) {
     err = tmp.close();
   }
   if (err == 0) {
-    err = tmp.commit(result.path);
+    err = tmp.commit(target);
   }
   if (err != 0) {
     result.status = Status::WriteError;

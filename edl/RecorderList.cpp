@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/TextCodec.h"
 #include "edl/SourceEvent.h"
 
 namespace {
@@ -161,7 +162,7 @@ bool RecorderList::setchapter() {
 }
 
 void RecorderList::addwait() {
-  if (lxline_ > 0 && lxline_ < lxmax && last().size() >= 7 && last() != "WAI") {
+  if (lxline_ > 0 && lxline_ < lxmax && TextCodec::length(last()) >= 7 && last() != "WAI") {
     put("WAI");
     showlxedl();
     ++lxline_;
@@ -192,8 +193,9 @@ std::string RecorderList::optimize() const {
 }
 
 void RecorderList::showlxedl() {
-  if (opts_.autochapter && lxedl_[0].size() > 15) {
-    lxedl_[0] = lxedl_[0].substr(0, 16) + timestring2_ + " STOP";
+  ++renders_;
+  if (opts_.autochapter && TextCodec::length(lxedl_[0]) > 15) {
+    lxedl_[0] = std::string(TextCodec::cut(lxedl_[0], 0, 16)) + timestring2_ + " STOP";
   }
   lxfile_.clear();
   lxout_.clear();

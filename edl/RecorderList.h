@@ -49,6 +49,9 @@ class RecorderList {
 
   const std::string& lxfile() const { return lxfile_; }
   const std::string& lxout() const { return lxout_; }
+  // How many times the list has been rendered; a window shows every rendering, even one that
+  // gives the same text, so that what it shows is what a save writes.
+  unsigned renders() const { return renders_; }
 
   int lxline() const { return lxline_; }
   bool full() const { return lxedlfull_; }
@@ -73,4 +76,5 @@ class RecorderList {
   std::string timestring2_;
   std::string lxfile_;
   std::string lxout_;
+  unsigned renders_ = 0;
 };

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <vector>
 
 namespace {
 
@@ -32,6 +33,7 @@ class ReadFd {
 void SourceEdl::newrawedl() {
   rawedl_.fill(kFiller);
   rawlinecount_ = 0;
+  encoding_ = TextCodec::Encoding::Utf8;
 }
 
 bool SourceEdl::lineok(std::string_view line) {
@@ -81,21 +83,21 @@ SourceEdl::ReadResult SourceEdl::read(const std::string& path,
   std::string data;
   bool pendingCr = false;  // the previous chunk ended in CR: a following LF belongs to it
   bool done = false;
+  // Lines are kept as bytes until the whole read is known: the file is UTF-8 only when every
+  // line read is.
+  std::vector<std::string> lines;
+  bool stopLine = false;  // the last line read ended the reading and is not stored
   // Takes one complete line; answers false when reading must stop.
   auto take = [&](std::string& l) {
-    if (onLine) {
-      onLine(l);
+    const bool ok = lineok(l);
+    if (ok) {
+      readsofar += static_cast<long long>(l.size());
     }
-    if (!lineok(l)) {
-      return false;
-    }
-    readsofar += static_cast<long long>(l.size());
-    rawedl_[rawlinecount_] = std::move(l);
-    ++rawlinecount_;
+    lines.push_back(std::move(l));
     l.clear();
-    return rawlinecount_ < capacity;
+    stopLine = !ok;
+    return ok && static_cast<int>(lines.size()) < capacity;
   };
-
   char buf[65536];
   // A regular file is read to its end whatever readsofar says; the size test only matters for
   // files that grow while being read, which are cut at the length seen when reading began.
@@ -105,6 +107,7 @@ SourceEdl::ReadResult SourceEdl::read(const std::string& path,
       if (errno == EINTR) {
         continue;
       }
+      store(lines, stopLine, onLine);
       return ReadResult::ReadError;
     }
     if (n == 0) {
@@ -131,5 +134,28 @@ SourceEdl::ReadResult SourceEdl::read(const std::string& path,
   if (!done && !data.empty()) {
     take(data);
   }
+  store(lines, stopLine, onLine);
   return ReadResult::Ok;
+}
+
+void SourceEdl::store(std::vector<std::string>& lines, bool stopLine,
+                      const std::function<void(const std::string&)>& onLine) {
+  encoding_ = TextCodec::Encoding::Utf8;
+  for (const std::string& l : lines) {
+    if (!TextCodec::isUtf8(l)) {
+      encoding_ = TextCodec::Encoding::Latin1;
+      break;
+    }
+  }
+  const std::size_t stored = lines.size() - (stopLine ? 1 : 0);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    std::string l = TextCodec::decode(lines[i], encoding_);
+    if (onLine) {
+      onLine(l);
+    }
+    if (i < stored) {
+      rawedl_[rawlinecount_] = std::move(l);
+      ++rawlinecount_;
+    }
+  }
 }

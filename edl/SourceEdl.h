@@ -4,10 +4,14 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
-// The source EDL as a store of up to 999 text lines. The file is read as bytes, each byte one
-// character (ISO 8859-1), so any file loads; reading stops at the first line that does not
-// begin with a printable character, at the 999th line, or at the end of the file.
+#include "app/TextCodec.h"
+
+// The source EDL as a store of up to 999 text lines. Reading stops at the first line that does
+// not begin with a printable ASCII character, at the 999th line, or at the end of the file. The
+// lines read are UTF-8 when all of them are valid UTF-8; otherwise every byte is one ISO 8859-1
+// character, so any file loads. Either way the stored lines are UTF-8 (see TextCodec).
 class SourceEdl {
  public:
   static constexpr int capacity = 999;
@@ -31,10 +35,18 @@ class SourceEdl {
   std::string showrawedl() const;
 
   int rawlinecount() const { return rawlinecount_; }
+  // The encoding of the file last read; its recorder list is written back in it.
+  TextCodec::Encoding encoding() const { return encoding_; }
   // Entry i of the store; the blank filler past the loaded lines and outside the store.
   const std::string& line(int i) const;
 
  private:
+  // Decides the encoding of the lines read and stores them (all but a last one that ended the
+  // reading), showing each to onLine.
+  void store(std::vector<std::string>& lines, bool stopLine,
+             const std::function<void(const std::string&)>& onLine);
+
   std::array<std::string, capacity> rawedl_;
   int rawlinecount_ = 0;
+  TextCodec::Encoding encoding_ = TextCodec::Encoding::Utf8;
 };

@@ -1,27 +1,38 @@
 #include "edl/SourceEvent.h"
 
+#include "app/TextCodec.h"
 #include "edl/ConverterOptions.h"
 
 std::optional<SourceEvent> SourceEvent::recognise(std::string_view line) {
-  if (line.size() < 20) {
+  // Columns count characters; the line is UTF-8 (see TextCodec).
+  if (TextCodec::length(line) < 20) {
     return std::nullopt;
   }
   const auto p = line.find(':');
-  if (p == std::string_view::npos || p < 20) {
+  if (p == std::string_view::npos || TextCodec::length(line.substr(0, p)) < 20) {
     return std::nullopt;
   }
-  if (!isnumeric(line[p - 1]) || p + 3 >= line.size() || line[p + 3] != ':') {
+  if (!isnumeric(line[p - 1])) {
     return std::nullopt;
   }
-  const std::string_view t = line.substr(p - 2);
+  // The first timecode starts two characters before the colon: the digit, and the character
+  // before it, whatever its length in bytes.
+  std::size_t start = p - 2;
+  while (start > 0 && (static_cast<unsigned char>(line[start]) & 0xC0) == 0x80) {
+    --start;
+  }
+  const std::string_view t = line.substr(start);
+  if (TextCodec::length(t) <= 5 || TextCodec::cut(t, 5, 1) != ":") {
+    return std::nullopt;
+  }
   // Source out follows one blank, or two when the line pads the columns.
-  const std::size_t outAt = (t.size() > 12 && t[12] == ' ') ? 13 : 12;
-  if (t.size() < outAt + 11) {
+  const std::size_t outAt = TextCodec::cut(t, 12, 1) == " " ? 13 : 12;
+  if (TextCodec::length(t) < outAt + 11) {
     return std::nullopt;
   }
   SourceEvent ev;
-  ev.timestring1 = std::string(t.substr(0, 11));
-  ev.timestring2 = std::string(t.substr(outAt, 11));
+  ev.timestring1 = std::string(TextCodec::cut(t, 0, 11));
+  ev.timestring2 = std::string(TextCodec::cut(t, outAt, 11));
   return ev;
 }
 
@@ -50,8 +61,9 @@ std::string SourceEvent::cutname(std::string_view line, const ConverterOptions& 
   std::string name = fallback;
   const int first = opts.namefirst < 0 ? 0 : opts.namefirst;
   const int last = opts.namelast;
-  if (last > first && line.size() > static_cast<std::size_t>(last)) {
-    name = std::string(line.substr(first, last - first));
+  // Columns count characters, so a name is never cut inside one.
+  if (last > first && TextCodec::length(line) > static_cast<std::size_t>(last)) {
+    name = std::string(TextCodec::cut(line, first, last - first));
     if (name.size() > 2) {
       name = shortenchaptername(name, opts.namedelimiter);
     }

@@ -1,6 +1,8 @@
 #include "edl/TempFile.h"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -68,4 +70,39 @@ int TempFile::commit(const std::string& target) {
   }
   name_.clear();
   return 0;
+}
+
+std::string TempFile::resolve(const std::string& path) {
+  std::string p = path;
+  // As many links as the system itself follows before it gives up (ELOOP).
+  for (int depth = 0; depth < 40; ++depth) {
+    struct stat st {};
+    if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+      return p;
+    }
+    char buf[PATH_MAX];
+    const ssize_t n = ::readlink(p.c_str(), buf, sizeof buf);
+    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof buf) {
+      return p;
+    }
+    std::string link(buf, static_cast<std::size_t>(n));
+    if (link.front() != '/') {
+      const auto slash = p.rfind('/');
+      link = (slash == std::string::npos ? std::string() : p.substr(0, slash + 1)) + link;
+    }
+    p = link;
+  }
+  return p;
+}
+
+int TempFile::keepModeOf(const std::string& target) {
+  struct stat st {};
+  if (::stat(target.c_str(), &st) != 0) {
+    return errno == ENOENT ? 0 : errno;
+  }
+  // Only root may give a file away; anyone else keeps their own file, with its mode.
+  if (::fchown(fd_, st.st_uid, st.st_gid) != 0 && errno != EPERM) {
+    return errno;
+  }
+  return ::fchmod(fd_, st.st_mode & 07777) == 0 ? 0 : errno;
 }

@@ -7,7 +7,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -20,6 +19,8 @@
 #include <iostream>
 
 #include "app/ControllerApp.h"
+#include "app/TextCodec.h"
+#include "ui/FlowLayout.h"
 
 namespace {
 
@@ -74,13 +75,15 @@ QString displayText(const std::string& text) {
     if (last) {
       end = text.size();
     }
-    shown.append(text, start, std::min(end - start, kLongestShownLine));
+    // Cut at a character, never inside one.
+    const std::string_view line(text.data() + start, end - start);
+    shown.append(TextCodec::cut(line, 0, kLongestShownLine));
     if (!last) {
       shown.push_back('\n');
     }
     start = end + 1;
   }
-  return QString::fromLatin1(shown.data(), static_cast<qsizetype>(shown.size()));
+  return QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size()));
 }
 
 }  // namespace
@@ -97,7 +100,7 @@ QString EDLViewer::chooseWithDialog(QWidget* parent, const QString& title, const
 EDLViewer::EDLViewer(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_DeleteOnClose);
   const ConverterOptions opts = ConverterOptions::fromSettings();
-  setWindowTitle(QString::fromLocal8Bit(ControllerApp::title + " --- Tavlist2"));
+  setWindowTitle(QString::fromStdString(ControllerApp::title + " --- Tavlist2"));
   setAutoFillBackground(true);
   QPalette p = palette();
   p.setColor(QPalette::Window, kBackground);
@@ -152,12 +155,11 @@ void EDLViewer::buildLayout() {
   opti_ = makeCheck("opti", "Optimize", 5);
   grid->addWidget(checkPanel_, 0, 2);
 
+  // Each row is a right-aligned flow that wraps when its column is too narrow, so the window
+  // grows from its design size only as far as the widest button needs.
   auto makeRow = [this](std::initializer_list<std::pair<const char*, const char*>> buttons) {
     auto* row = new QWidget(this);
-    auto* flow = new QHBoxLayout(row);
-    flow->setContentsMargins(4, 4, 4, 4);
-    flow->setSpacing(4);
-    flow->addStretch(1);
+    auto* flow = new FlowLayout(row, 4, 4);
     for (const auto& [label, command] : buttons) {
       auto* b = new QPushButton(QString::fromLatin1(label), row);
       b->setObjectName(command);
@@ -285,14 +287,14 @@ void EDLViewer::showSource(const std::string& text) {
 }
 
 void EDLViewer::showList(const std::string& lxfile) {
-  outarea_->setPlainText(QString::fromLatin1(lxfile.data(), static_cast<qsizetype>(lxfile.size())));
+  outarea_->setPlainText(QString::fromUtf8(lxfile.data(), static_cast<qsizetype>(lxfile.size())));
   // Keep the end of the list in view.
   outarea_->moveCursor(QTextCursor::End);
   outarea_->ensureCursorVisible();
 }
 
 void EDLViewer::showTitle(const std::string& title) {
-  setWindowTitle(QString::fromLocal8Bit(title.data(), static_cast<qsizetype>(title.size())));
+  setWindowTitle(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
 }
 
 void EDLViewer::print(const std::string& line) {

@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 #include <algorithm>
 #include <exception>
 #include <iostream>
@@ -56,6 +57,11 @@ LocalGUI::LocalGUI(QWidget* parent)
   buildLayout();
   bindKeys();
   resize(width_, height_);
+  // A clearbuttons without a status text after it still settles, a moment later.
+  settleTimer_ = new QTimer(this);
+  settleTimer_->setSingleShot(true);
+  settleTimer_->setInterval(kSettleMs);
+  connect(settleTimer_, &QTimer::timeout, this, &LocalGUI::settleHighlights);
 }
 
 LocalGUI::~LocalGUI() {
@@ -595,28 +601,73 @@ void LocalGUI::runOnGui(std::function<void()> fn) {
 }
 
 void LocalGUI::ShowTC(const std::string& tc) {
-  runOnGui([this, t = QString::fromStdString(tc)] { tcfield_->setText(t); });
+  {
+    // A stopped deck reports the same timecode on every poll: nothing to post or to draw.
+    const std::lock_guard lock(shownTcMutex_);
+    if (tc == shownTc_) {
+      return;
+    }
+    shownTc_ = tc;
+  }
+  runOnGui([this, t = QString::fromStdString(tc)] { setTextIfChanged(tcfield_, t); });
 }
 
 void LocalGUI::ShowStatus(const std::string& text) {
-  runOnGui([this, t = QString::fromStdString(text)] { statusfield_->setText(t); });
+  runOnGui([this, t = QString::fromStdString(text)] {
+    setTextIfChanged(statusfield_, t);
+    settleHighlights();  // the status poll's highlights have all arrived before its text
+  });
+}
+
+void LocalGUI::setTextIfChanged(QLineEdit* field, const QString& text) {
+  // setText repaints the field even when the text stays the same.
+  if (field->text() != text) {
+    field->setText(text);
+  }
 }
 
 void LocalGUI::clearbuttons() {
   runOnGui([this] {
-    if (!highlighted_.empty()) {
-      highlighted_.clear();
-      update();
+    // Each status poll clears the bars and lights them again. The new set is gathered first and
+    // compared with the bars shown when it is complete (the status text follows it, or the timer
+    // runs out), so only a bar that changed is drawn.
+    nextHighlights_.clear();
+    if (!gathering_) {
+      gathering_ = true;
+      settleTimer_->start();
     }
   });
 }
 
 void LocalGUI::hilight(DeckButton button) {
   runOnGui([this, button] {
-    if (QWidget* w = component(button); w != nullptr && highlighted_.insert(button).second) {
-      update(barRect(*w));
+    if (component(button) == nullptr) {
+      return;
+    }
+    if (gathering_) {
+      nextHighlights_.insert(button);
+    } else if (highlighted_.insert(button).second) {
+      update(barRect(*component(button)));
     }
   });
+}
+
+void LocalGUI::settleHighlights() {
+  if (!gathering_) {
+    return;
+  }
+  gathering_ = false;
+  settleTimer_->stop();
+  for (DeckButton b : {DeckButton::Play, DeckButton::Record, DeckButton::Forward,
+                       DeckButton::Rewind, DeckButton::Stop, DeckButton::StandbyOn,
+                       DeckButton::JogForward, DeckButton::JogReverse, DeckButton::Shuttle}) {
+    const QWidget* w = component(b);
+    if (w != nullptr && highlighted_.count(b) != nextHighlights_.count(b)) {
+      update(barRect(*w));
+    }
+  }
+  highlighted_ = std::move(nextHighlights_);
+  nextHighlights_.clear();
 }
 
 void LocalGUI::setCueLocked(bool locked) {

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QScrollBar;
+class QTimer;
 class EDLViewer;
 class LocalVCR;
 class LoggerGUI;
@@ -171,6 +173,16 @@ class LocalGUI : public QWidget, public DeckView {
 
   // Bars stay until the next clearbuttons, so a repaint of the window keeps them.
   std::set<DeckButton> highlighted_;
+  // Highlights that arrive after a clearbuttons, shown together by settleHighlights.
+  std::set<DeckButton> nextHighlights_;
+  bool gathering_ = false;
+  static constexpr int kSettleMs = 40;
+  QTimer* settleTimer_ = nullptr;
+  void settleHighlights();
+  static void setTextIfChanged(QLineEdit* field, const QString& text);
+  // The timecode last handed to the GUI thread; written by the polling thread.
+  std::mutex shownTcMutex_;
+  std::string shownTc_;
 
   // Shuttle moves that arrive while the previous one still waits in the worker's queue
   // replace its value instead of queueing one frame per step of a drag. -1 = taken by the worker.

@@ -18,19 +18,14 @@
 
 namespace {
 
-// The list keeps single-byte text: each character is stored as its low 8 bits and shown back
-// as Latin-1, so what was loaded is saved byte for byte.
+// The list keeps UTF-8 text (the loader decodes Latin-1 files into it and a save writes them
+// back in their own encoding), so what the operator types or loads is shown as it is.
 std::string toBytes(const QString& text) {
-  std::string out;
-  out.reserve(static_cast<std::size_t>(text.size()));
-  for (QChar c : text) {
-    out.push_back(static_cast<char>(c.unicode() & 0xFF));
-  }
-  return out;
+  return text.toStdString();
 }
 
 QString fromBytes(const std::string& text) {
-  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+  return QString::fromStdString(text);
 }
 
 void printLine(const std::string& line) {

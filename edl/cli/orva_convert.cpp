@@ -152,7 +152,7 @@ int run(const std::vector<std::string>& args) {
     return kFileError;
   }
   if (files.size() == 1) {
-    const std::string& text = converter.lxout();
+    const std::string text = converter.fileText();
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
         std::fflush(stdout) != 0) {
       std::cerr << "orva-convert: cannot write to standard output\n";

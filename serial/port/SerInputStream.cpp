@@ -1,5 +1,6 @@
 #include "serial/port/SerInputStream.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -48,7 +49,11 @@ int SerInputStream::read(std::span<std::uint8_t> bytes, int offset, int count) {
       static_cast<std::size_t>(offset) + static_cast<std::size_t>(count) > bytes.size()) {
     throw SerialIOError("read: count out of bounds");
   }
-  return read(bytes.subspan(offset, count));
+  // As the port's slice read: the bytes of the slice past those read are zero.
+  const std::span<std::uint8_t> slice = bytes.subspan(offset, count);
+  const int n = read(slice);
+  std::fill(slice.begin() + std::max(n, 0), slice.end(), std::uint8_t{0});
+  return n;
 }
 
 int SerInputStream::available() {

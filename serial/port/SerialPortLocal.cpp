@@ -1,5 +1,6 @@
 #include "serial/port/SerialPortLocal.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
@@ -403,9 +404,12 @@ int SerialPortLocal::getData(std::span<std::uint8_t> bytes, int offset, int coun
       static_cast<std::size_t>(offset) + static_cast<std::size_t>(count) > bytes.size()) {
     throw SerialIOError("getData: count out of bounds");
   }
-  // Reading straight into the slice leaves the bytes past the count untouched, as reading
-  // into a separate array and copying it over would.
-  return getData(bytes.subspan(offset, count));
+  // The slice receives a fresh count-byte read: the bytes past those read are zero, so no
+  // tail of an earlier, longer reply stays behind in the caller's buffer.
+  const std::span<std::uint8_t> slice = bytes.subspan(offset, count);
+  const int n = getData(slice);
+  std::fill(slice.begin() + std::max(n, 0), slice.end(), std::uint8_t{0});
+  return n;
 }
 
 void SerialPortLocal::rxFlush() {

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -82,6 +83,36 @@ TEST(RedirectLog, LogThatCannotBeMadeKeepsTheConsoleSilently) {
       },
       ::testing::ExitedWithCode(0), "");
   EXPECT_EQ(dir.read("console.txt"), "still here\n");
+}
+
+// A FIFO in the log's place, with or without a reader, is no log: the open must not wait for
+// a reader, and the output stays on the console.
+TEST(RedirectLog, FifoInTheLogsPlaceKeepsTheConsole) {
+  for (const bool reader : {false, true}) {
+    SCOPED_TRACE(reader ? "with a reader" : "without a reader");
+    TempDir dir;
+    const std::string fifo = dir.path("ORVALog.txt");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    const int readerFd = reader ? ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK) : -1;
+    const std::string console = dir.path("console.txt");
+    EXPECT_EXIT(
+        {
+          ::alarm(30);  // an open that blocks ends the child, not the test run
+          const int fd = ::open(console.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+          if (fd < 0 || ::dup2(fd, STDOUT_FILENO) < 0 || ::chdir(dir.path().c_str()) != 0) {
+            std::_Exit(99);
+          }
+          ControllerApp::nodos = true;
+          ControllerApp::redirectLog();
+          std::cout << "still here" << std::endl;
+          std::_Exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    if (readerFd >= 0) {
+      ::close(readerFd);
+    }
+    EXPECT_EQ(dir.read("console.txt"), "still here\n");
+  }
 }
 
 TEST(MakeSerial, OpensThePortAndSetsTheReplyWait) {

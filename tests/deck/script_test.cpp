@@ -78,6 +78,33 @@ TEST_F(ScriptTest, CommentsAndShortLines) {
   EXPECT_EQ(log.frames(), (Seq{"20 01 21"}));
 }
 
+// Lengths count characters, in a UTF-8 script and in a Latin-1 one (whose lines are echoed in
+// UTF-8): three accented letters end the script, a comment needs four characters.
+TEST_F(ScriptTest, LineLengthsCountCharactersInEitherEncoding) {
+  struct Case {
+    std::string bytes;
+    Seq echoed;
+  };
+  const Case cases[] = {
+      {"Stop\n\u00e9\u00e9\u00e9\nPlay\n", {"Stop"}},
+      {"Stop\n;\u00e9\u00e9\nPlay\n", {"Stop"}},
+      {"Stop\n;\u00e9\u00e9\u00e9\nPlay\n", {"Stop", ";\u00e9\u00e9\u00e9", "Play"}},
+      {"Stop\n\xE9\xE9\xE9\nPlay\n", {"Stop"}},
+      {"Stop\n;\xE9\xE9\xE9\nPlay\n", {"Stop", ";\u00e9\u00e9\u00e9", "Play"}},
+  };
+  auto& v = make();
+  Seq expected;
+  for (const Case& c : cases) {
+    writeScript(c.bytes);
+    v.script();
+    const Seq run = framed(c.echoed);
+    expected.insert(expected.end(), run.begin(), run.end());
+  }
+  EXPECT_EQ(lines(), expected);
+  EXPECT_EQ(log.frames(), (Seq{"20 00 20", "20 00 20", "20 00 20", "20 01 21", "20 00 20",
+                               "20 00 20", "20 01 21"}));
+}
+
 TEST_F(ScriptTest, UnknownLineStopsTheScript) {
   auto& v = make();
   Seq expected;

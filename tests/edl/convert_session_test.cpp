@@ -323,6 +323,49 @@ TEST_F(Session, SaveWritesTheFileTextAndAppliesNameRules) {
   EXPECT_EQ(files, 4);
 }
 
+// Names beyond ASCII, from a UTF-8 source and from a Latin-1 one: the name columns count
+// characters, and the list goes back to disc in the source's encoding.
+TEST_F(Session, NamesAreCutAsCharactersAndSavedInTheSourceEncoding) {
+  const std::string fixtures = std::string(ORVA_SOURCE_DIR) + "/tests/fixtures/edl";
+  for (const char* fixture : {"utf8-names.edl", "latin1-names.edl"}) {
+    SCOPED_TRACE(fixture);
+    ConverterOptions o = plain();
+    o.namechapters = true;
+    o.namefirst = 5;
+    o.namelast = 9;  // ends right after the accented letter
+    auto& c = make(o);
+    c.load(fixtures, fixture);
+    EXPECT_EQ(c.lxfile(),
+              "PIONEER-DVDRec-EDL 002\n001 REC 00:00:10:00 00:00:20:00 STOP\n001 T-N Caf\u00e9\n"
+              "002 REC 00:01:00:00 00:01:10:00 STOP\n002 T-N \u00d1and\n");
+    EXPECT_NE(c.sourceText().find("001  Caf\u00e901"), std::string::npos);
+    ASSERT_EQ(c.save(dir_.path(), "names.edl").status, RecorderFile::Status::Saved);
+    const bool latin1 = std::string(fixture).rfind("latin1", 0) == 0;
+    EXPECT_NE(dir_.read("names.edl").find(latin1 ? "T-N Caf\xE9\r\n" : "T-N Caf\u00e9\r\n"),
+              std::string::npos);
+  }
+}
+
+// A save through a symbolic link writes the file it names (made when the link dangles), and an
+// existing file keeps its permissions.
+TEST_F(Session, SaveKeepsTheLinkAndThePermissionsOfTheFile) {
+  dir_.write("two.edl", events(2));
+  dir_.write("kept.edl", "older list\r\n");
+  const std::string kept = dir_.path() + "/kept.edl";
+  fs::permissions(kept, fs::perms(0640));
+  fs::create_symlink("kept.edl", dir_.path() + "/link.edl");
+  fs::create_symlink("made.edl", dir_.path() + "/dangling.edl");
+  auto& c = make();
+  c.load(dir_.path(), "two.edl");
+  ASSERT_EQ(c.save(dir_.path(), "link.edl").status, RecorderFile::Status::Saved);
+  ASSERT_EQ(c.save(dir_.path(), "dangling.edl").status, RecorderFile::Status::Saved);
+  for (const char* link : {"link.edl", "dangling.edl"}) {
+    EXPECT_TRUE(fs::is_symlink(dir_.path() + "/" + link)) << link;
+    EXPECT_EQ(dir_.read(link), c.lxout()) << link;
+  }
+  EXPECT_EQ(fs::status(kept).permissions() & fs::perms::all, fs::perms(0640));
+}
+
 TEST_F(Session, FailedSaveKeepsTheOlderFileAndSaysSo) {
   dir_.write("two.edl", events(2));
   dir_.write("keep.edl", "older list\r\n");

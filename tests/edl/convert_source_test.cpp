@@ -61,10 +61,12 @@ TEST(SourceEdlRead, StopsAtALineThatDoesNotStartPrintable) {
   EXPECT_EQ(edl.rawlinecount(), 0);
   edl.read(dir.write("del.edl", "\x7F ok\n\x80 no\n"));
   EXPECT_EQ(edl.rawlinecount(), 1);
-  // Later bytes above 0x7F are kept as they are, one character each.
+  // Later bytes above 0x7F of a file that is not UTF-8 are ISO 8859-1 characters, one each,
+  // stored in UTF-8.
   edl.read(dir.write("latin.edl", "A\xE9\xFF\n"));
   ASSERT_EQ(edl.rawlinecount(), 1);
-  EXPECT_EQ(edl.line(0), "A\xE9\xFF");
+  EXPECT_EQ(edl.line(0), "A\u00e9\u00ff");
+  EXPECT_EQ(edl.encoding(), TextCodec::Encoding::Latin1);
 }
 
 TEST(SourceEdlRead, KeepsAtMost999Lines) {

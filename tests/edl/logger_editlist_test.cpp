@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/ControllerApp.h"
+#include "app/TextCodec.h"
 #include "edl/EditList.h"
 
 namespace {
@@ -302,6 +303,15 @@ TEST_F(EditListFiles, MalformedTimeStopsTheSaveAndKeepsTheOldFile) {
   EXPECT_EQ(log_.str(),
             "EDL not saved: entry 3 record in \"00:-5-9:-5-7:00\" is not a time hh:mm:ss:ff\n");
   EXPECT_EQ(read(target), before);
+  // The same on the last entry, whose record out no later entry reads.
+  log_.str("");
+  list_.SrcOutArray[2] = "00:00:00:00";
+  list_.SrcInArray[1] = "02:00:00:00";
+  list_.SrcOutArray[1] = "00:00:00:01";
+  EXPECT_FALSE(list_.SaveEDL(target));
+  EXPECT_EQ(log_.str(),
+            "EDL not saved: entry 2 record out \"00:-5-9:-5-8:-2-9\" is before 00:00:00:00\n");
+  EXPECT_EQ(read(target), before);
 
   // A typed empty time is malformed too, also in entry 1 which is always written.
   EditList fresh;
@@ -330,6 +340,30 @@ TEST_F(EditListFiles, SaveReplacesTheFileAndKeepsItsPermissions) {
   EXPECT_TRUE(std::filesystem::is_symlink(path("link.edl")));
   EXPECT_NE(read(target).find("01:00:00:07 \r\n"), std::string::npos);
   EXPECT_EQ(filesInDir(), 2u);
+}
+
+// Names with letters beyond ASCII: read from a UTF-8 file or a Latin-1 one, kept and cut as
+// characters, and saved back in the file's own encoding, byte for byte.
+TEST_F(EditListFiles, NamesKeepTheirCharactersAndTheFileItsEncoding) {
+  for (const char* fixture : {"utf8-names.edl", "latin1-names.edl"}) {
+    SCOPED_TRACE(fixture);
+    const std::string original =
+        read(std::string(ORVA_SOURCE_DIR) + "/tests/fixtures/edl/" + fixture);
+    EditList list;
+    list.setOutput(log_);
+    EXPECT_EQ(list.LoadEDL(write("names.edl", original)), 2);
+    EXPECT_EQ(list.ClipNameArray[0], "Caf\u00e901");
+    EXPECT_EQ(list.ClipNameArray[1], "\u00d1and\u00fa");
+    EXPECT_EQ(list.SrcInArray[1], "00:01:00:00");
+    list.savename = "names.edl";
+    ASSERT_TRUE(list.SaveEDL(path("names.edl"))) << log_.str();
+    EXPECT_EQ(read(path("names.edl")), original);
+    // A long name is cut to six characters, never inside one.
+    list.ClipNameArray[0] = "Se\u00f1orita";
+    ASSERT_TRUE(list.SaveEDL(path("names.edl")));
+    const std::string enc = TextCodec::encode("Se\u00f1ori    AA/V", list.encoding);
+    EXPECT_NE(read(path("names.edl")).find("001  " + enc), std::string::npos);
+  }
 }
 
 // Event lines cut short after their first colon used to end the load with an index error.

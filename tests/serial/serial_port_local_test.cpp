@@ -240,8 +240,13 @@ TEST_F(SerialPortLocalTest, ReadsAnswerWhatIsWaitingAndFillOnlyTheirSlice) {
   EXPECT_EQ(port.getData(buf), 0);
   driver->feed({1, 2, 3});
   EXPECT_EQ(port.getByte(), 1);
+  // The slice gets a fresh read: past the two bytes read it is zero, outside it untouched.
   EXPECT_EQ(port.getData(buf, 2, 3), 2);
-  EXPECT_EQ(buf, (Bytes{0xEE, 0xEE, 2, 3, 0xEE, 0xEE}));
+  EXPECT_EQ(buf, (Bytes{0xEE, 0xEE, 2, 3, 0, 0xEE}));
+  SerInputStream in(port);
+  driver->feed({4});
+  EXPECT_EQ(in.read(buf, 1, 4), 1);
+  EXPECT_EQ(buf, (Bytes{0xEE, 4, 0, 0, 0, 0xEE}));
   const int calls = driver->count("SerGetData");
   EXPECT_EQ(port.getData(buf, 0, 0), 0);
   EXPECT_EQ(driver->count("SerGetData"), calls) << "a count of 0 reads nothing";

@@ -187,6 +187,32 @@ TEST_F(Window, SteppingButtons) {
   EXPECT_EQ(w->converter().rawline(), 0);
 }
 
+// On a 1280 x 800 screen the window, grown from 800 x 350 only as far as its controls need,
+// holds every button whole; every rendering of the list puts the list back in its area (text
+// typed there goes) and scrolls to its end; names beyond ASCII show as their letters.
+TEST_F(Window, FitsTheScreenAndShowsEveryRenderingAndName) {
+  EDLViewer* w = open(path("three.edl"));
+  QCoreApplication::processEvents();
+  EXPECT_LE(w->width(), 1280);
+  EXPECT_LE(w->height(), 800 - 40);  // room for a title bar
+  for (auto* b : w->findChildren<QPushButton*>()) {
+    const QRect r(b->mapTo(w, QPoint(0, 0)), b->size());
+    EXPECT_TRUE(w->rect().contains(r)) << b->objectName().toStdString();
+  }
+  auto* out = w->findChild<QPlainTextEdit*>("outarea");
+  for (const char* c : {"auto", "stop", "pause", "stop"}) {
+    out->appendPlainText("typed");
+    click(w, c);
+    EXPECT_EQ(out->toPlainText(), QString::fromStdString(w->converter().lxfile())) << c;
+    EXPECT_TRUE(out->textCursor().atEnd()) << c;
+  }
+  answers_.push_back(QString::fromStdString(std::string(ORVA_SOURCE_DIR) +
+                                            "/tests/fixtures/edl/latin1-names.edl"));
+  click(w, "load");
+  EXPECT_TRUE(text(w, "textarea").contains(QString::fromUtf8("001  Caf\u00e901")))
+      << text(w, "textarea").toStdString();
+}
+
 TEST_F(Window, LoadAndSaveThroughTheChooser) {
   EDLViewer* w = open(QString());
   answers_.push_back(path("three.edl"));

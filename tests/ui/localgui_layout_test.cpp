@@ -8,9 +8,11 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPaintEvent>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <algorithm>
 #include <memory>
 #include <thread>
 
@@ -338,6 +340,54 @@ TEST(LocalGuiView, HighlightBarsSurviveRepaintsUntilCleared) {
   img = gui.grab().toImage();
   EXPECT_EQ(barColour("bplay", img), LocalGUI::backgroundcol());
   EXPECT_EQ(barColour("vsb", img), LocalGUI::backgroundcol());
+}
+
+// A status poll that finds the deck as before draws nothing: no highlight bar, no status or
+// timecode field. Only the next change is drawn.
+TEST(LocalGuiView, APollThatChangesNothingDrawsNothing) {
+  setKind(Kind::Tape);
+  LocalGUI gui;
+  gui.show();
+  auto poll = [&gui](const std::string& tc) {
+    std::thread([&gui, tc] {
+      gui.ShowTC(tc);
+      gui.clearbuttons();
+      gui.hilight(DeckButton::Stop);
+      gui.ShowStatus("Stop ");
+    }).join();
+  };
+  poll("00:00:01:00");
+  ASSERT_TRUE(waitFor([&] { return field(gui, "statusfield")->text() == "Stop "; }));
+  QTest::qWait(50);  // the first drawing of the window and of the bar
+
+  struct PaintLog : QObject {
+    std::vector<std::pair<QObject*, QRect>> paints;
+    bool eventFilter(QObject* o, QEvent* e) override {
+      if (e->type() == QEvent::Paint) {
+        paints.emplace_back(o, static_cast<QPaintEvent*>(e)->rect());
+      }
+      return false;
+    }
+  } log;
+  QWidget* tc = field(gui, "tcfield");
+  for (QObject* o : {static_cast<QObject*>(&gui), static_cast<QObject*>(tc),
+                     static_cast<QObject*>(field(gui, "statusfield"))}) {
+    o->installEventFilter(&log);
+  }
+  for (int i = 0; i < 3; ++i) {
+    poll("00:00:01:00");
+  }
+  poll("00:00:01:01");  // a new timecode tells when the polls before it have been handled
+  ASSERT_TRUE(waitFor([&] {
+    return std::any_of(log.paints.begin(), log.paints.end(),
+                       [tc](const auto& p) { return p.first == tc; });
+  }));
+  const QRect bar = LocalGUI::barRect(*gui.findChild<QWidget*>("bstop"));
+  for (const auto& [who, rect] : log.paints) {
+    EXPECT_NE(who, field(gui, "statusfield"));
+    EXPECT_FALSE(who == &gui && rect.intersects(bar)) << rect.x() << "," << rect.y();
+  }
+  EXPECT_EQ(gui.highlighted(), std::set<DeckButton>{DeckButton::Stop});
 }
 
 TEST(LocalGuiView, Lx1IgnoresHighlightsOfComponentsItHasNot) {

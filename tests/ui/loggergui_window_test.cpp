@@ -255,7 +255,7 @@ TEST_F(LoggerWindow, EnterStoresRow0TextsAsTypedInTheEntryShown) {
   QTest::keyClicks(out, "00:00:09:00");
   QTest::keyClick(out, Qt::Key_Return);
   EXPECT_EQ(gui_->list().SrcInArray[4], "1:2");
-  EXPECT_EQ(gui_->list().ClipNameArray[4], "Caf\xE9 1");
+  EXPECT_EQ(gui_->list().ClipNameArray[4], "Caf\u00e9 1");  // the list keeps UTF-8
   EXPECT_EQ(gui_->list().SrcOutArray[4], "00:00:09:00");
   EXPECT_EQ(gui_->list().SrcInArray[0], "00:00:00:00");
 
@@ -316,13 +316,20 @@ TEST_F(LoggerWindow, LoadAndSaveThroughTheChooser) {
   EXPECT_EQ(text(1, 1), "Name02");
   EXPECT_TRUE(contains(rec_->lines(), " "));  // the load's own lines reach the window's sink
 
+  // A Latin-1 file shows its names as the letters they are.
+  answer =
+      QString::fromStdString(std::string(ORVA_SOURCE_DIR) + "/tests/fixtures/edl/latin1-names.edl");
+  QTest::mouseClick(button("LoadButton"), Qt::LeftButton);
+  EXPECT_EQ(field(0, 1)->text(), QString::fromUtf8("Caf\u00e901"));
+  EXPECT_EQ(field(1, 1)->text(), QString::fromUtf8("\u00d1and\u00fa"));
+
   // Cancelled dialogs change nothing.
   answer.clear();
   vsb()->setValue(5);
   QTest::mouseClick(button("LoadButton"), Qt::LeftButton);
   QTest::mouseClick(button("SaveButton"), Qt::LeftButton);
   EXPECT_EQ(vsb()->value(), 5);
-  ASSERT_EQ(asked.size(), 4u);
+  ASSERT_EQ(asked.size(), 5u);
   EXPECT_EQ(asked[0], std::make_pair(QStringLiteral("Save Standard EDL"), 1));
   EXPECT_EQ(asked[1], std::make_pair(QStringLiteral("Load Standard EDL"), 0));
 }
