@@ -141,6 +141,16 @@ void LocalVCR::postRun(std::function<void()> action) {
 }
 
 void LocalVCR::takeover(std::function<void()> action, bool run) {
+  // The run is marked taken over before its review is ended: a review that ends now must find
+  // the mark when it returns, or RevALL and a script would go on to their next step.
+  // Checked again when the action runs: a review the ended run started in the meantime ends too.
+  auto own = [this, action = std::move(action)] {
+    if (reviewclipFlag_.load()) {
+      SettleDown();
+    }
+    action();
+  };
+  worker_->takeover(std::move(own), run);
   if (reviewclipFlag_.load()) {
     SettleDown();
   }
@@ -151,17 +161,7 @@ void LocalVCR::takeover(std::function<void()> action, bool run) {
       cue->abandon();
     }
   }
-  sleeper_->wake();
-  // Checked again when the action runs: a review the ended run started in the meantime ends too.
-  auto own = [this, action = std::move(action)] {
-    if (reviewclipFlag_.load()) {
-      SettleDown();
-    }
-    action();
-  };
-  if (worker_->takeover(std::move(own), run)) {
-    sleeper_->wake();  // the run's waits see the flag now
-  }
+  sleeper_->wake();  // the run's waits and the cue threads' waits see the flags now
 }
 
 bool LocalVCR::takenOver() const {
