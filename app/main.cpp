@@ -7,6 +7,7 @@
 // Stop twice 500 ms apart when StopOnExit is on, closes the other windows and ends with status 0.
 #include <QApplication>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 
 #include "app/ControllerApp.h"
@@ -27,9 +28,35 @@ bool hasDisplay() {
   return false;
 }
 
+const char* const kUsage =
+    "Usage: orva [--help | --version]\n"
+    "Controls one video deck on a serial line, with a clip logger and an EDL converter for\n"
+    "the DVD recorder. Takes no other arguments: the settings come from ORVASettings.txt in\n"
+    "the working folder (COMPort = SIM drives the built-in deck emulator) and everything the\n"
+    "program prints goes to ORVALog.txt there. See orva(1).\n";
+
+// --help and --version answer and end the process before anything else happens; without them
+// the arguments are left to Qt as they always were.
+bool answeredInfoOption(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::cout << kUsage;
+      return true;
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::cout << "orva " << ORVA_VERSION << '\n';
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (answeredInfoOption(argc, argv)) {
+    return EXIT_SUCCESS;
+  }
   ControllerApp::redirectLog();
   ControllerApp::init();  // settings, command link, title and report; fatal exits happen inside
   std::cout.flush();

@@ -31,7 +31,7 @@ function(orva_add_test name)
   target_compile_definitions(${name} PRIVATE
     ORVA_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     ORVA_BINARY_DIR="${PROJECT_BINARY_DIR}"
-    ORVA_SAMPLES_DIR="${PROJECT_SOURCE_DIR}/../shared/edl-samples")
+    ORVA_FIXTURES_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures")
   set(_labels ${T_LABELS})
   if(NOT _labels)
     set(_labels unit)
@@ -42,16 +42,40 @@ function(orva_add_test name)
     PROPERTIES LABELS "${_labels}" ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
 
+# The helpers every test binary shares (tests/support/), compiled once.
+function(orva_test_support_library)
+  if(TARGET orva_test_support)
+    return()
+  endif()
+  file(GLOB _srcs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/support/*.cpp)
+  if(NOT _srcs)
+    set(_srcs ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
+  endif()
+  add_library(orva_test_support STATIC ${_srcs})
+  orva_warnings(orva_test_support)
+  target_include_directories(orva_test_support PUBLIC ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(orva_test_support PUBLIC GTest::gtest GTest::gmock Threads::Threads)
+endfunction()
+
 # Every tests/<layer>/*_test.cpp becomes its own test executable linked against the given libs.
+# The layer's helpers (tests/<layer>/support/*.cpp) are compiled once into one static library
+# that each of those executables links whole, so helpers that register themselves with
+# GoogleTest from a static initialiser are kept by the linker.
 function(orva_add_layer_tests layer)
   cmake_parse_arguments(T "" "" "LIBS;LABELS" ${ARGN})
+  orva_test_support_library()
   file(GLOB _tests CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/${layer}/*_test.cpp)
-  # Helpers of one layer's tests, and the few every test binary shares (tests/support/).
-  file(GLOB _support CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/${layer}/support/*.cpp
-       ${PROJECT_SOURCE_DIR}/tests/support/*.cpp)
+  file(GLOB _support CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/${layer}/support/*.cpp)
+  set(_libs ${T_LIBS} orva_test_support)
+  if(_support)
+    set(_lib orva_${layer}_test_support)
+    add_library(${_lib} STATIC ${_support})
+    orva_warnings(${_lib})
+    target_link_libraries(${_lib} PUBLIC ${T_LIBS} orva_test_support)
+    list(PREPEND _libs "$<LINK_LIBRARY:WHOLE_ARCHIVE,${_lib}>")
+  endif()
   foreach(_t ${_tests})
     get_filename_component(_n ${_t} NAME_WE)
-    orva_add_test(${layer}_${_n} ${_t} ${_support} LIBS ${T_LIBS} LABELS ${T_LABELS})
-    target_include_directories(${layer}_${_n} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    orva_add_test(${layer}_${_n} ${_t} LIBS ${_libs} LABELS ${T_LABELS})
   endforeach()
 endfunction()

@@ -220,3 +220,21 @@ TEST_F(Startup, WorkingPortGivesTitleAndReport) {
     EXPECT_EQ(*status, 0) << log;
   }
 }
+
+// --help and --version answer on standard output and end at once with status 0: they need no
+// settings file and leave the folder's log as it was.
+TEST(InfoOptions, AnswerAtOnceAndLeaveTheLogAlone) {
+  TempFolder dir("orva-info");
+  ASSERT_FALSE(dir.path().empty());
+  dir.write("ORVALog.txt", "previous run\n");
+  for (const std::string option : {"--help", "--version"}) {
+    SCOPED_TRACE(option);
+    const std::string cmd = "cd '" + dir.path() + "' && '" + kOrva + "' " + option + " >out.txt";
+    const int rc = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(rc));
+    EXPECT_EQ(WEXITSTATUS(rc), 0);
+    const std::string out = dir.read("out.txt");
+    EXPECT_EQ(out.rfind(option == "--help" ? "Usage: orva" : "orva ", 0), 0u) << out;
+    EXPECT_EQ(dir.read("ORVALog.txt"), "previous run\n");
+  }
+}

@@ -8,6 +8,7 @@
 
 #include "edl/EdlConverter.h"
 #include "edl/SourceEvent.h"
+#include "support/EdlSamples.h"
 
 namespace fs = std::filesystem;
 
@@ -18,17 +19,6 @@ class SilentView : public ConverterView {
   void print(const std::string&) override {}
   void pause(int) override {}
 };
-
-std::vector<fs::path> samples() {
-  std::vector<fs::path> files;
-  std::error_code ec;
-  for (const auto& e : fs::directory_iterator(ORVA_SAMPLES_DIR, ec)) {
-    if (e.path().extension() == ".edl") {
-      files.push_back(e.path());
-    }
-  }
-  return files;
-}
 
 // Event lines among the lines a whole conversion steps to: one step per line of two or more
 // characters (or the last line), at most 199 steps.
@@ -49,10 +39,11 @@ int eventsWithinSteps(const SourceEdl& src) {
 }
 
 TEST(Samples, EveryFileWithEveryOptionCombination) {
-  const auto files = samples();
-  if (files.empty()) {
-    GTEST_SKIP() << "no samples in " << ORVA_SAMPLES_DIR;
+  if (EdlSamples::dir().empty()) {
+    GTEST_SKIP() << EdlSamples::kSkipReason;
   }
+  const auto files = EdlSamples::files();
+  ASSERT_FALSE(files.empty()) << "no .edl files in " << EdlSamples::dir();
   SilentView view;
   int converted = 0;
   for (const auto& file : files) {
@@ -124,10 +115,10 @@ TEST(Samples, KnownFilesGiveTheirEvents) {
   o.initialize = false;
   o.finalize = false;
   EdlConverter c(o, &view);
-  const std::string dir = ORVA_SAMPLES_DIR;
-  if (!fs::exists(dir + "/bradcordeiro__edl-genius__pull001_201109_exr.edl")) {
-    GTEST_SKIP() << "samples missing";
+  if (EdlSamples::dir().empty()) {
+    GTEST_SKIP() << EdlSamples::kSkipReason;
   }
+  const std::string dir = EdlSamples::dir();
   c.load(dir, "bradcordeiro__edl-genius__pull001_201109_exr.edl");
   EXPECT_EQ(c.list().lxline(), 3);
   // A byte-order mark read as single bytes ends the reading at once.

@@ -7,12 +7,9 @@
 
 #include "app/ControllerApp.h"
 #include "edl/EditList.h"
+#include "support/EdlSamples.h"
 
 namespace {
-
-std::string sample(const std::string& name) {
-  return std::string(ORVA_SAMPLES_DIR) + "/" + name;
-}
 
 struct Loaded {
   EditList list;
@@ -23,21 +20,19 @@ struct Loaded {
 std::unique_ptr<Loaded> load(const std::string& name) {
   auto l = std::make_unique<Loaded>();
   l->list.setOutput(l->log);
-  l->count = l->list.LoadEDL(sample(name));
+  l->count = l->list.LoadEDL(EdlSamples::file(name));
   return l;
 }
 
 }  // namespace
 
 TEST(LoggerSamples, EveryFileLoadsWithoutFailing) {
-  ControllerApp::resetDefaults();
-  std::vector<std::filesystem::path> files;
-  for (const auto& e : std::filesystem::directory_iterator(ORVA_SAMPLES_DIR)) {
-    if (e.path().extension() == ".edl") {
-      files.push_back(e.path());
-    }
+  if (EdlSamples::dir().empty()) {
+    GTEST_SKIP() << EdlSamples::kSkipReason;
   }
-  ASSERT_GE(files.size(), 20u);
+  ControllerApp::resetDefaults();
+  const std::vector<std::filesystem::path> files = EdlSamples::files();
+  ASSERT_GE(files.size(), 20u) << EdlSamples::dir();
   for (const auto& f : files) {
     EditList list;
     std::ostringstream log;
@@ -53,6 +48,9 @@ TEST(LoggerSamples, EveryFileLoadsWithoutFailing) {
 }
 
 TEST(LoggerSamples, FirstEventsOfWellFormedFiles) {
+  if (EdlSamples::dir().empty()) {
+    GTEST_SKIP() << EdlSamples::kSkipReason;
+  }
   ControllerApp::resetDefaults();
   {
     // Resolve marker list: reel 001, one-frame events separated by blank and marker lines.
@@ -89,6 +87,9 @@ TEST(LoggerSamples, FirstEventsOfWellFormedFiles) {
 }
 
 TEST(LoggerSamples, FilesNotStartingWithTLoadNothing) {
+  if (EdlSamples::dir().empty()) {
+    GTEST_SKIP() << EdlSamples::kSkipReason;
+  }
   ControllerApp::resetDefaults();
   // Leading blank line; UTF-8 byte order mark; a title-less list.
   for (const char* name :
