@@ -1,6 +1,10 @@
 #include "app/ControllerApp.h"
 
 #include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#include <sys/stat.h>
+#endif
 #include <unistd.h>
 
 #include <climits>
@@ -399,6 +403,28 @@ void ControllerApp::redirectLog() {
   }
   std::cout.flush();
   std::fflush(stdout);
+#ifdef _WIN32
+  // Text mode: the log gets the platform's CR LF line ends, as any Windows editor expects.
+  const int fd = ::_open(kLogFile, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_TEXT | _O_NOINHERIT,
+                         _S_IREAD | _S_IWRITE);
+  if (fd < 0) {
+    return;  // the output stays on the console
+  }
+  const int out = ::_fileno(stdout);
+  if (fd != out) {
+    // stdout of a program started without a console has no descriptor yet (-2): freopen
+    // gives it one, which then takes the log's place.
+    if (out < 0 && std::freopen("NUL", "w", stdout) == nullptr) {
+      ::_close(fd);
+      return;
+    }
+    const int dup = ::_dup2(fd, ::_fileno(stdout));
+    ::_close(fd);
+    if (dup < 0) {
+      return;
+    }
+  }
+#else
   const int fd = ::open(kLogFile, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) {
     return;  // the output stays on the console
@@ -410,6 +436,7 @@ void ControllerApp::redirectLog() {
       return;
     }
   }
+#endif
   // A file makes stdout fully buffered; line buffering puts every finished line in the log at
   // once, so the last words before a crash or a fatal exit are not lost.
   std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);

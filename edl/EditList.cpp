@@ -1,6 +1,9 @@
 #include "edl/EditList.h"
 
 #include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -167,12 +170,14 @@ bool EditList::SaveEDL(const std::string& path) {
   }
   // A link is followed, so the file it points to is the one replaced.
   std::string target = path;
+#ifndef _WIN32
   if (exists) {
     if (char* real = ::realpath(path.c_str(), nullptr)) {
       target = real;
       std::free(real);
     }
   }
+#endif
   TempFile tmp(target);
   if (!tmp.ok()) {
     const int openErr = tmp.openError();
@@ -183,9 +188,11 @@ bool EditList::SaveEDL(const std::string& path) {
     println("FileStreamError: " + describe(path, openErr));
     return false;
   }
+#ifndef _WIN32
   if (exists) {
     ::fchmod(tmp.fd(), st.st_mode & 07777);  // keep the replaced file's permissions
   }
+#endif
   int err = tmp.writeAndSync(content);
   if (err != 0) {
     println(std::string("FileIOError: ") + std::strerror(err) + " 1");
@@ -204,7 +211,12 @@ bool EditList::SaveEDL(const std::string& path) {
 
 bool EditList::writeInPlace(const std::string& path, const std::string& target,
                             const std::string& content) {
+#ifdef _WIN32
+  // Binary: the list's line ends are written as they are, never translated.
+  const int fd = ::_open(target.c_str(), _O_WRONLY | _O_TRUNC | _O_BINARY | _O_NOINHERIT);
+#else
   const int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+#endif
   if (fd < 0) {
     println("FileStreamError: " + describe(path, errno));
     return false;

@@ -1,6 +1,9 @@
 #include "edl/SourceEdl.h"
 
 #include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,7 +16,13 @@ const std::string kFiller = " ";
 // Owns one file descriptor for the length of a read.
 class ReadFd {
  public:
+#ifdef _WIN32
+  // Binary: the bytes of the file as they are, carriage returns included.
+  explicit ReadFd(const std::string& path)
+      : fd_(::_open(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT)) {}
+#else
   explicit ReadFd(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+#endif
   ~ReadFd() {
     if (fd_ >= 0) {
       ::close(fd_);  // errors on closing are of no consequence for a reader
