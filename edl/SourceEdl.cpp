@@ -13,16 +13,21 @@ namespace {
 
 const std::string kFiller = " ";
 
+#ifdef _WIN32
+// Binary: the bytes of the file as they are, carriage returns included.
+int openForReading(const std::string& path) {
+  return ::_open(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+}
+#else
+int openForReading(const std::string& path) {
+  return ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+}
+#endif
+
 // Owns one file descriptor for the length of a read.
 class ReadFd {
  public:
-#ifdef _WIN32
-  // Binary: the bytes of the file as they are, carriage returns included.
-  explicit ReadFd(const std::string& path)
-      : fd_(::_open(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT)) {}
-#else
-  explicit ReadFd(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
-#endif
+  explicit ReadFd(const std::string& path) : fd_(openForReading(path)) {}
   ~ReadFd() {
     if (fd_ >= 0) {
       ::close(fd_);  // errors on closing are of no consequence for a reader

@@ -68,8 +68,7 @@ int comNumber(const std::string& name) {
 // "\\.\COM12" -> 12, else as comNumber.
 int portNumberOf(const std::string& path) {
   const std::string prefix = "\\\\.\\";
-  return comNumber(path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size())
-                                                               : path);
+  return comNumber(path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : path);
 }
 
 int openFailure(DWORD error) {
@@ -144,8 +143,8 @@ int Win32SerialDriver::SerOpenPort(SerialConfig& config) {
     }
   }
   // No sharing: while this handle is open, any other open of the port fails.
-  HANDLE port = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE port = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (port == INVALID_HANDLE_VALUE) {
     return openFailure(GetLastError());
   }
@@ -217,11 +216,11 @@ int Win32SerialDriver::SerConfigure(const SerialConfig& config) {
                       (hs & (SerialConfig::HS_HARD_IN | SerialConfig::HS_HARD_OUT)) != 0;
   const bool dsrDtr = hs == SerialConfig::HS_DSRDTR;
   d.fOutxCtsFlow = ctsRts;
-  d.fRtsControl = ctsRts ? RTS_CONTROL_HANDSHAKE
-                         : (slot.rtsOn ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE);
+  d.fRtsControl =
+      ctsRts ? RTS_CONTROL_HANDSHAKE : (slot.rtsOn ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE);
   d.fOutxDsrFlow = dsrDtr;
-  d.fDtrControl = dsrDtr ? DTR_CONTROL_HANDSHAKE
-                         : (slot.dtrOn ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE);
+  d.fDtrControl =
+      dsrDtr ? DTR_CONTROL_HANDSHAKE : (slot.dtrOn ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE);
   d.fDsrSensitivity = FALSE;
   d.fInX = hs == SerialConfig::HS_XONXOFF || (hs & SerialConfig::HS_SOFT_IN) != 0;
   d.fOutX = hs == SerialConfig::HS_XONXOFF || (hs & SerialConfig::HS_SOFT_OUT) != 0;

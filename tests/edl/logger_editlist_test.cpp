@@ -316,6 +316,9 @@ TEST_F(EditListFiles, MalformedTimeStopsTheSaveAndKeepsTheOldFile) {
 }
 
 TEST_F(EditListFiles, SaveReplacesTheFileAndKeepsItsPermissions) {
+#ifdef _WIN32
+  GTEST_SKIP() << "POSIX permission bits and symbolic links";
+#endif
   std::string target = write("list.edl", std::string(5000, 'z'));
   std::filesystem::permissions(target, std::filesystem::perms(0640));
   ASSERT_TRUE(list_.SaveEDL(target));
