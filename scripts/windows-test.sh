@@ -53,6 +53,7 @@ cmake --build build/default --target orva-decksim orva-convert
 export WINEPREFIX=$root/build/windows-cross/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export DISPLAY=
 step "Wine prefix"
+mkdir -p "$WINEPREFIX"
 wineserver -p
 wine wineboot </dev/null >/dev/null 2>&1 || true
 sim_pid=""
