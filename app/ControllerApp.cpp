@@ -2,6 +2,9 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#endif
 #include <unistd.h>
 
 #include <climits>
@@ -400,6 +403,34 @@ void ControllerApp::redirectLog() {
   }
   std::cout.flush();
   std::fflush(stdout);
+#ifdef _WIN32
+  // Text mode: the log gets the platform's CR LF line ends, as any Windows editor expects.
+  // Only a regular file becomes the log, emptied once it is known to be one.
+  const int fd =
+      ::_open(kLogFile, _O_WRONLY | _O_CREAT | _O_TEXT | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+  if (fd < 0) {
+    return;  // the output stays on the console
+  }
+  struct _stat64 st {};
+  if (::_fstat64(fd, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG || ::_chsize_s(fd, 0) != 0) {
+    ::_close(fd);
+    return;
+  }
+  const int out = ::_fileno(stdout);
+  if (fd != out) {
+    // stdout of a program started without a console has no descriptor yet (-2): freopen
+    // gives it one, which then takes the log's place.
+    if (out < 0 && std::freopen("NUL", "w", stdout) == nullptr) {
+      ::_close(fd);
+      return;
+    }
+    const int dup = ::_dup2(fd, ::_fileno(stdout));
+    ::_close(fd);
+    if (dup < 0) {
+      return;
+    }
+  }
+#else
   // Only a regular file becomes the log. It is opened without waiting (a FIFO without a reader
   // would block here for good) and truncated only once it is known to be one; anything else
   // leaves the output on the console.
@@ -421,6 +452,7 @@ void ControllerApp::redirectLog() {
       return;
     }
   }
+#endif
   // A file makes stdout fully buffered; line buffering puts every finished line in the log at
   // once, so the last words before a crash or a fatal exit are not lost.
   std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);

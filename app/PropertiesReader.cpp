@@ -1,6 +1,9 @@
 #include "app/PropertiesReader.h"
 
 #include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -328,7 +331,12 @@ PropertiesReader::LoadResult PropertiesReader::load(const std::string& path) {
     return LoadResult::Unreadable;
   }
   // O_NONBLOCK: should a pipe or device take the file's place, opening it must not hang.
+#ifdef _WIN32
+  // Binary: the parser sees the file's own line ends, as on every other system.
+  FileHandle file(::_open(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT));
+#else
   FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+#endif
   if (file.get() < 0) {
     error_ = errnoText(errno);
     return LoadResult::Unreadable;

@@ -56,6 +56,7 @@ void OperatorWorker::stop() {
     queue_.clear();
   }
   thread_.request_stop();
+  cv_.notify_all();
   if (thread_.joinable() && !onWorkerThread()) {
     thread_.join();
   }
@@ -75,7 +76,10 @@ void OperatorWorker::run(std::stop_token token) {
     std::function<void()> action;
     {
       std::unique_lock lock(mutex_);
-      cv_.wait(lock, token, [this] { return !queue_.empty(); });
+      // Woken by post() and stop(). Not the wait that takes the stop token: its stop callback
+      // hands over through an atomic wait, which the Windows C++ library can miss, leaving
+      // the worker asleep while stop() joins it.
+      cv_.wait(lock, [&] { return stopped_ || token.stop_requested() || !queue_.empty(); });
       if (token.stop_requested() || queue_.empty()) {
         return;
       }

@@ -1,6 +1,9 @@
 #include "edl/EditList.h"
 
 #include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -207,7 +210,12 @@ bool EditList::SaveEDL(const std::string& path) {
 
 bool EditList::writeInPlace(const std::string& path, const std::string& target,
                             const std::string& content) {
+#ifdef _WIN32
+  // Binary: the list's line ends are written as they are, never translated.
+  const int fd = ::_open(target.c_str(), _O_WRONLY | _O_TRUNC | _O_BINARY | _O_NOINHERIT);
+#else
   const int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+#endif
   if (fd < 0) {
     println("FileStreamError: " + describe(path, errno));
     return false;

@@ -1,6 +1,9 @@
 #include "edl/SourceEdl.h"
 
 #include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,10 +14,21 @@ namespace {
 
 const std::string kFiller = " ";
 
+#ifdef _WIN32
+// Binary: the bytes of the file as they are, carriage returns included.
+int openForReading(const std::string& path) {
+  return ::_open(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+}
+#else
+int openForReading(const std::string& path) {
+  return ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+}
+#endif
+
 // Owns one file descriptor for the length of a read.
 class ReadFd {
  public:
-  explicit ReadFd(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+  explicit ReadFd(const std::string& path) : fd_(openForReading(path)) {}
   ~ReadFd() {
     if (fd_ >= 0) {
       ::close(fd_);  // errors on closing are of no consequence for a reader

@@ -4,6 +4,13 @@
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <io.h>
+#include <process.h>
+#include <sys/stat.h>
+#include <windows.h>
+#endif
 
 #include <atomic>
 #include <cerrno>
@@ -12,7 +19,13 @@ TempFile::TempFile(const std::string& target) {
   static std::atomic<unsigned> counter{0};
   for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
     name_ = target + ".orva-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+#ifdef _WIN32
+    // Binary, so that the list's line ends reach the disk as they are.
+    fd_ = ::_open(name_.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                  _S_IREAD | _S_IWRITE);
+#else
     fd_ = ::open(name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+#endif
     if (fd_ < 0 && errno != EEXIST) {
       break;
     }
@@ -52,9 +65,15 @@ int TempFile::writeAndSync(const std::string& text) {
     return err;
   }
   // Some file systems cannot sync; the rename still replaces the file in one step there.
+#ifdef _WIN32
+  if (::_commit(fd_) != 0) {
+    return errno;
+  }
+#else
   if (::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) {
     return errno;
   }
+#endif
   return 0;
 }
 
@@ -65,13 +84,36 @@ int TempFile::close() {
 }
 
 int TempFile::commit(const std::string& target) {
+#ifdef _WIN32
+  // rename() on Windows refuses an existing target; MoveFileEx replaces it in one step.
+  if (!MoveFileExA(name_.c_str(), target.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD e = GetLastError();
+    return e == ERROR_ACCESS_DENIED || e == ERROR_SHARING_VIOLATION ? EACCES
+           : e == ERROR_PATH_NOT_FOUND || e == ERROR_FILE_NOT_FOUND ? ENOENT
+           : e == ERROR_DISK_FULL || e == ERROR_HANDLE_DISK_FULL    ? ENOSPC
+                                                                    : EIO;
+  }
+#else
   if (::rename(name_.c_str(), target.c_str()) != 0) {
     return errno;
   }
+#endif
   name_.clear();
   return 0;
 }
 
+#ifdef _WIN32
+// Windows: a file's access comes from its folder's rules, which the temporary file in the same
+// folder inherits, and lists are not saved through links there; the path is used as given.
+std::string TempFile::resolve(const std::string& path) {
+  return path;
+}
+
+int TempFile::keepModeOf(const std::string&) {
+  return 0;
+}
+#else
 std::string TempFile::resolve(const std::string& path) {
   std::string p = path;
   // As many links as the system itself follows before it gives up (ELOOP).
@@ -106,3 +148,4 @@ int TempFile::keepModeOf(const std::string& target) {
   }
   return ::fchmod(fd_, st.st_mode & 07777) == 0 ? 0 : errno;
 }
+#endif

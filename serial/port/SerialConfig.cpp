@@ -1,6 +1,11 @@
 #include "serial/port/SerialConfig.h"
 
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
 #include <sys/utsname.h>
+#endif
 
 #include <stdexcept>
 
@@ -23,11 +28,26 @@ SerialConfig::SerialConfig(const std::string& portName)
     : portName_(portName), osName_(systemName()) {}
 
 std::string SerialConfig::systemName() {
+#ifdef _WIN32
+  // The names the port layer knows Windows by: the family, not the release.
+  OSVERSIONINFOA v{};
+  v.dwOSVersionInfoSize = sizeof v;
+  if (!GetVersionExA(&v)) {
+    return "Windows NT";  // every system this build can run on is of that family
+  }
+  switch (v.dwPlatformId) {
+    case VER_PLATFORM_WIN32_WINDOWS:
+      return v.dwMinorVersion == 0 ? "Windows 95" : "Windows 98";
+    default:
+      return "Windows NT";
+  }
+#else
   utsname u{};
   if (uname(&u) != 0) {
     return {};
   }
   return u.sysname;
+#endif
 }
 
 void SerialConfig::setPortNum(int port) {

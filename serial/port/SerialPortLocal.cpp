@@ -8,7 +8,11 @@
 #include <utility>
 #include <vector>
 
+#ifdef _WIN32
+#include "serial/port/Win32SerialDriver.h"
+#else
 #include "serial/port/PosixSerialDriver.h"
+#endif
 #include "serial/port/SerialIOError.h"
 
 namespace {
@@ -66,7 +70,11 @@ void SerialPortLocal::init(std::shared_ptr<SerialDriver> driver, const std::stri
     const std::string host = SerialConfig::systemName();
     requireSupportedPlatform(host);
     nativeLib_ = *nativeLibraryFor(host);
+#ifdef _WIN32
+    driver_ = std::make_shared<Win32SerialDriver>();
+#else
     driver_ = std::make_shared<PosixSerialDriver>();
+#endif
   }
   osName_ = osName;
   featureSetup();
@@ -144,12 +152,20 @@ SerialPortLocal& SerialPortLocal::operator=(SerialPortLocal&& other) noexcept {
 }
 
 std::optional<std::string> SerialPortLocal::nativeLibraryFor(const std::string& osName) {
+#ifdef _WIN32
+  // The Win32 communications driver serves the Windows systems this build runs on.
+  if (isOneOf(osName, {"Windows 95", "Windows NT", "Windows 98"})) {
+    return "win32-comm";
+  }
+  return std::nullopt;
+#else
   // The POSIX termios driver serves every system with termios and flock; systems whose
   // serial access needs a vendor library (Windows, classic Mac OS, OS/2) have none here.
   if (isOneOf(osName, {"Linux", "FreeBSD", "NetBSD", "OpenBSD", "Darwin", "SunOS", "Solaris"})) {
     return "posix-termios";
   }
   return std::nullopt;
+#endif
 }
 
 void SerialPortLocal::requireSupportedPlatform(const std::string& osName) {

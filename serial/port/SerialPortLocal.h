@@ -16,7 +16,8 @@
 class SerialPortLocal : public SerialPort {
  public:
   // Opens the port the configuration names. A null driver selects the platform's own driver
-  // (the POSIX termios driver); on a platform without one the process ends (status 1).
+  // (the POSIX termios driver, or the Win32 one on Windows); on a platform without one the
+  // process ends (status 1).
   SerialPortLocal(const SerialConfig& config, std::shared_ptr<SerialDriver> driver);
   // Same, with the operating system's name given instead of read from the system.
   SerialPortLocal(const SerialConfig& config, std::shared_ptr<SerialDriver> driver,

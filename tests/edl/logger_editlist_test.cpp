@@ -259,6 +259,7 @@ TEST_F(EditListFiles, OpenFailuresAreReported) {
   EXPECT_EQ(list_.LoadEDL(dir_.string()), 0);
   EXPECT_EQ(log_.str(), " \nFileStreamError: " + dir_.string() + " (Is a directory)\n \n");
   log_.str("");
+#ifndef _WIN32
   // A pipe would block the window: it is neither read nor replaced.
   const std::string fifo = path("pipe.edl");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -268,6 +269,7 @@ TEST_F(EditListFiles, OpenFailuresAreReported) {
   EXPECT_FALSE(list_.SaveEDL(fifo));
   EXPECT_EQ(log_.str(), "FileStreamError: " + fifo + " (Not a regular file)\n");
   log_.str("");
+#endif
   EXPECT_FALSE(list_.SaveEDL(path("no/such/dir.edl")));
   EXPECT_EQ(log_.str(),
             "FileStreamError: " + path("no/such/dir.edl") + " (No such file or directory)\n");
@@ -324,6 +326,9 @@ TEST_F(EditListFiles, MalformedTimeStopsTheSaveAndKeepsTheOldFile) {
 }
 
 TEST_F(EditListFiles, SaveReplacesTheFileAndKeepsItsPermissions) {
+#ifdef _WIN32
+  GTEST_SKIP() << "POSIX permission bits and symbolic links";
+#endif
   std::string target = write("list.edl", std::string(5000, 'z'));
   std::filesystem::permissions(target, std::filesystem::perms(0640));
   ASSERT_TRUE(list_.SaveEDL(target));

@@ -140,6 +140,7 @@ TEST(SimSerialDriver, TranscriptOptionLogsTheExchange) {
   std::string a, b;
   std::getline(in, a);
   std::getline(in, b);
+  in.close();  // Windows removes no file that is still open
   std::filesystem::remove(path);
   EXPECT_EQ(a, "5000000 IN 20 01 21");
   EXPECT_EQ(b, "5000000 OUT 10 01 11");

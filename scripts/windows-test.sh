@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# The Windows stage: cross-builds the deck core, orva-convert.exe and their tests with mingw-w64,
+# runs the tests under Wine, drives the Windows serial driver through a Wine COM port wired to
+# the Linux orva-decksim, and checks that orva-convert.exe writes the same bytes as the Linux
+# orva-convert for every EDL fixture.
+#   scripts/windows-test.sh [EDL folder]   (default tests/fixtures/edl)
+# Needs the Linux build (build/default) for orva-decksim and orva-convert; builds those two
+# targets when they are missing.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+t0=$(date +%s)
+step() { echo "--- $* ($(($(date +%s) - t0)) s)"; }
+edl_dir=${1:-tests/fixtures/edl}
+
+step "packages"
+pkgs=(g++-mingw-w64-x86-64-posix wine wine64)
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo_cmd=""
+  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  $sudo_cmd apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}"
+fi
+
+toolchain=$root/cmake/toolchains/mingw-w64-x86_64.cmake
+gtest_prefix=$root/build/windows-gtest/install
+if [ ! -f "$gtest_prefix/lib/cmake/GTest/GTestConfig.cmake" ]; then
+  step "GoogleTest for Windows from /usr/src/googletest"
+  cmake -S /usr/src/googletest -B build/windows-gtest/build -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_INSTALL_PREFIX="$gtest_prefix" -Dgtest_disable_pthreads=ON >/dev/null
+  cmake --build build/windows-gtest/build
+  cmake --install build/windows-gtest/build >/dev/null
+fi
+
+step "cross build"
+cmake --preset windows-cross >/dev/null
+cmake --build --preset windows-cross
+
+step "Linux orva-decksim and orva-convert"
+[ -f build/default/build.ninja ] || cmake --preset default >/dev/null
+cmake --build build/default --target orva-decksim orva-convert
+
+# One Wine prefix for the whole stage, under the build folder; its first start (wineboot) is
+# the slow part. The server stays up for the stage so every test starts quickly, and Wine's
+# own services start here with their output on /dev/null: a service holding a test's output
+# pipe would keep ctest waiting for it.
+export WINEPREFIX=$root/build/windows-cross/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export DISPLAY=
+step "Wine prefix"
+mkdir -p "$WINEPREFIX"
+wineserver -p
+wine wineboot </dev/null >/dev/null 2>&1 || true
+sim_pid=""
+cleanup() {
+  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true
+  wineserver -k 2>/dev/null || true
+}
+trap cleanup EXIT
+
+step "emulated deck on a Wine COM port"
+work=$root/build/windows-cross/stage
+rm -rf "$work"
+mkdir -p "$work"
+coproc SIM { exec build/default/sim/orva-decksim --deck vtr --transcript "$work/transcript.txt"; }
+sim_pid=$SIM_PID
+read -r -t 10 pty <&"${SIM[0]}"
+[ -e "$pty" ] || { echo "orva-decksim gave no terminal"; exit 1; }
+# COM20 is far above the ports Wine maps to the machine's own serial devices.
+ln -sfn "$pty" "$WINEPREFIX/dosdevices/com20"
+export ORVA_TEST_COMPORT=COM20
+ORVA_TEST_TRANSCRIPT=$(winepath -w "$work/transcript.txt" 2>/dev/null)
+export ORVA_TEST_TRANSCRIPT
+
+step "tests under Wine"
+# A Wine process now and then does not end after its last test; such a run is tried again
+# instead of holding the stage for the full time-out.
+ctest --preset windows-cross -j2 --timeout 60 --repeat after-timeout:3
+
+step "orva-convert.exe against orva-convert"
+shopt -s nullglob
+sources=("$edl_dir"/*.edl)
+if [ ${#sources[@]} -eq 0 ]; then
+  echo "no EDL files in $edl_dir: nothing to compare"
+else
+  fails=0
+  for src in "${sources[@]}"; do
+    name=$(basename "$src" .edl)
+    mkdir -p "$work/linux" "$work/windows"
+    # Both run in an empty folder, so no settings file changes their defaults.
+    linux_rc=0 windows_rc=0
+    (cd "$work/linux" && "$root/build/default/edl/orva-convert" "$root/$src" "$name-out.edl") \
+      >/dev/null 2>&1 || linux_rc=$?
+    (cd "$work/windows" &&
+      wine "$root/build/windows-cross/edl/orva-convert.exe" "$(winepath -w "$root/$src")" \
+        "$name-out.edl") >/dev/null 2>&1 || windows_rc=$?
+    if [ "$linux_rc" != "$windows_rc" ]; then
+      echo "DIFFERENT exit status for $src: Linux $linux_rc, Windows $windows_rc"
+      fails=$((fails + 1))
+    elif [ -f "$work/linux/$name-out.edl" ] || [ -f "$work/windows/$name-out.edl" ]; then
+      if ! cmp -s "$work/linux/$name-out.edl" "$work/windows/$name-out.edl"; then
+        echo "DIFFERENT output for $src"
+        fails=$((fails + 1))
+      fi
+    fi
+  done
+  echo "${#sources[@]} files compared, $fails different"
+  [ "$fails" -eq 0 ]
+fi
+step "done"
