@@ -351,6 +351,9 @@ TEST_F(Session, NamesAreCutAsCharactersAndSavedInTheSourceEncoding) {
 // A save through a symbolic link writes the file it names (made when the link dangles), and an
 // existing file keeps its permissions.
 TEST_F(Session, SaveKeepsTheLinkAndThePermissionsOfTheFile) {
+#ifdef _WIN32
+  GTEST_SKIP() << "POSIX permission bits and symbolic links";
+#endif
   dir_.write("two.edl", events(2));
   dir_.write("kept.edl", "older list\r\n");
   const std::string kept = dir_.path() + "/kept.edl";
