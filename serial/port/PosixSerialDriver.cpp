@@ -15,6 +15,8 @@
 #include <thread>
 #include <utility>
 
+#include "serial/port/PortName.h"
+
 namespace {
 
 speed_t speedFor(int code) {
@@ -61,26 +63,6 @@ tcflag_t sizeFor(int code) {
   }
 }
 
-// "COM3" -> 3; 0 when the name is not of that form.
-int comNumber(const std::string& name) {
-  if (name.size() < 4 || name.size() > 6) {
-    return 0;
-  }
-  for (int i = 0; i < 3; ++i) {
-    if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i]) {
-      return 0;
-    }
-  }
-  int n = 0;
-  for (std::size_t i = 3; i < name.size(); ++i) {
-    if (!std::isdigit(static_cast<unsigned char>(name[i]))) {
-      return 0;
-    }
-    n = n * 10 + (name[i] - '0');
-  }
-  return n;
-}
-
 int failureCode() {
   return errno != 0 ? errno : 1;
 }
@@ -101,7 +83,7 @@ PosixSerialDriver::~PosixSerialDriver() {
 std::string PosixSerialDriver::deviceName(const SerialConfig& config) {
   const std::string name = config.getPortName();
   if (!name.empty() && name[0] != '\0') {
-    if (const int n = comNumber(name); n > 0) {
+    if (const int n = PortName::comNumber(name); n > 0) {
       return "/dev/ttyS" + std::to_string(n - 1);
     }
     return name;
@@ -156,7 +138,8 @@ int PosixSerialDriver::SerOpenPort(SerialConfig& config) {
   // Numbered ports keep their number as handle, so the record still names the same device
   // when it is opened again; named ones take the first free handle.
   int handle = 0;
-  const int wanted = config.getPortName().empty() ? config.getPort() - 1 : comNumber(path) - 1;
+  const int wanted =
+      config.getPortName().empty() ? config.getPort() - 1 : PortName::comNumber(path) - 1;
   if (wanted >= 0 && !slots_.contains(wanted)) {
     handle = wanted;
   } else {

@@ -12,6 +12,8 @@
 #include <limits>
 #include <thread>
 
+#include "serial/port/PortName.h"
+
 namespace {
 
 DWORD baudFor(int code) {
@@ -45,30 +47,11 @@ DWORD baudFor(int code) {
   }
 }
 
-// "COM3" -> 3; 0 when the name is not of that form.
-int comNumber(const std::string& name) {
-  if (name.size() < 4 || name.size() > 6) {
-    return 0;
-  }
-  for (int i = 0; i < 3; ++i) {
-    if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i]) {
-      return 0;
-    }
-  }
-  int n = 0;
-  for (std::size_t i = 3; i < name.size(); ++i) {
-    if (!std::isdigit(static_cast<unsigned char>(name[i]))) {
-      return 0;
-    }
-    n = n * 10 + (name[i] - '0');
-  }
-  return n;
-}
-
 // "\\.\COM12" -> 12, else as comNumber.
 int portNumberOf(const std::string& path) {
   const std::string prefix = "\\\\.\\";
-  return comNumber(path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : path);
+  return PortName::comNumber(
+      path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : path);
 }
 
 int openFailure(DWORD error) {
@@ -119,7 +102,7 @@ Win32SerialDriver::~Win32SerialDriver() {
 std::string Win32SerialDriver::deviceName(const SerialConfig& config) {
   const std::string name = config.getPortName();
   if (!name.empty() && name[0] != '\0') {
-    if (const int n = comNumber(name); n > 0) {
+    if (const int n = PortName::comNumber(name); n > 0) {
       // The device namespace reaches every port, COM10 and above included.
       return "\\\\.\\COM" + std::to_string(n);
     }

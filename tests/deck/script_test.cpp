@@ -1,31 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 
 #include "deck/ScriptFile.h"
-#include "deck/support/DeckFixture.h"
+#include "deck/support/FolderDeckFixture.h"
 
 using Seq = std::vector<std::string>;
-namespace fs = std::filesystem;
 
 // Each test runs in its own empty working directory, where the script file is looked up.
-class ScriptTest : public DeckFixture {
+class ScriptTest : public FolderDeckFixture {
  protected:
-  void SetUp() override {
-    old_ = fs::current_path();
-    dir_ = fs::temp_directory_path() /
-           ("orva-deck-script-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    fs::current_path(dir_);
-  }
-  void TearDown() override {
-    DeckFixture::TearDown();
-    fs::current_path(old_);
-    fs::remove_all(dir_);
-  }
   void writeScript(const std::string& bytes) {
     std::ofstream out("Script.txt", std::ios::binary);
     out << bytes;
@@ -36,10 +20,6 @@ class ScriptTest : public DeckFixture {
     out.insert(out.end(), {"Script ended", "**********", " "});
     return out;
   }
-
- private:
-  fs::path old_;
-  fs::path dir_;
 };
 
 TEST_F(ScriptTest, MissingFileSaysSoAndWaitsOneSecond) {

@@ -1,37 +1,17 @@
 // The operator takes the deck over from a running script or RevALL with a transport control.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 
-#include "deck/support/DeckFixture.h"
+#include "deck/support/FolderDeckFixture.h"
 
 using Seq = std::vector<std::string>;
-namespace fs = std::filesystem;
 
-class TakeoverTest : public DeckFixture {
+class TakeoverTest : public FolderDeckFixture {
  protected:
-  void SetUp() override {
-    old_ = fs::current_path();
-    dir_ = fs::temp_directory_path() /
-           ("orva-deck-takeover-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    fs::current_path(dir_);
-  }
-  void TearDown() override {
-    DeckFixture::TearDown();
-    fs::current_path(old_);
-    fs::remove_all(dir_);
-  }
   bool drained() {
     return eventually([this] { return vcr->workerIdle(); });
   }
-
- private:
-  fs::path old_;
-  fs::path dir_;
 };
 
 TEST_F(TakeoverTest, StopEndsAScriptWaitAndDropsWhatWaitedBehindIt) {

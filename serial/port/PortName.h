@@ -1,0 +1,10 @@
+#pragma once
+
+#include <string>
+
+// The parts of a port name that every platform's driver reads the same way.
+class PortName {
+ public:
+  // "COM3" -> 3 (any letter case, up to three digits); 0 when the name is not of that form.
+  static int comNumber(const std::string& name);
+};
