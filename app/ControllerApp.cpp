@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/NativeFile.h"
 #include "app/PropertiesReader.h"
 #include "app/Utils.h"
 #include "serial/SerOutPort.h"
@@ -406,8 +407,8 @@ void ControllerApp::redirectLog() {
 #ifdef _WIN32
   // Text mode: the log gets the platform's CR LF line ends, as any Windows editor expects.
   // Only a regular file becomes the log, emptied once it is known to be one.
-  const int fd =
-      ::_open(kLogFile, _O_WRONLY | _O_CREAT | _O_TEXT | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+  const int fd = NativeFile::openFd(kLogFile, _O_WRONLY | _O_CREAT | _O_TEXT | _O_NOINHERIT,
+                                    _S_IREAD | _S_IWRITE);
   if (fd < 0) {
     return;  // the output stays on the console
   }
@@ -434,7 +435,8 @@ void ControllerApp::redirectLog() {
   // Only a regular file becomes the log. It is opened without waiting (a FIFO without a reader
   // would block here for good) and truncated only once it is known to be one; anything else
   // leaves the output on the console.
-  const int fd = ::open(kLogFile, O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+  const int fd =
+      NativeFile::openFd(kLogFile, O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
   if (fd < 0) {
     return;
   }

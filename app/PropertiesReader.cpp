@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <system_error>
 
+#include "app/NativeFile.h"
+
 namespace {
 
 // Problems beyond this many are counted but not described: a damaged 10 MB file must not turn
@@ -322,7 +324,7 @@ PropertiesReader::LoadResult PropertiesReader::load(const std::string& path) {
   error_.clear();
 
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
+  if (NativeFile::statPath(path, st) != 0) {
     const int e = errno;
     if (e == ENOENT || e == ENOTDIR) {
       return LoadResult::Missing;
@@ -333,9 +335,9 @@ PropertiesReader::LoadResult PropertiesReader::load(const std::string& path) {
   // O_NONBLOCK: should a pipe or device take the file's place, opening it must not hang.
 #ifdef _WIN32
   // Binary: the parser sees the file's own line ends, as on every other system.
-  FileHandle file(::_open(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT));
+  FileHandle file(NativeFile::openFd(path, _O_RDONLY | _O_BINARY | _O_NOINHERIT));
 #else
-  FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  FileHandle file(NativeFile::openFd(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
 #endif
   if (file.get() < 0) {
     error_ = errnoText(errno);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/ControllerApp.h"
+#include "app/NativeFile.h"
 #include "app/TextCodec.h"
 #include "deck/BcdTimecode.h"
 #include "deck/ConditionSleeper.h"
@@ -536,7 +537,7 @@ void LocalVCR::setreview() {
 
 void LocalVCR::script() {
   const std::string path = "Script.txt";
-  if (!std::filesystem::exists(path)) {
+  if (!std::filesystem::exists(NativeFile::fsPath(path))) {
     println("No script file found!");
     sleeper_->sleep(1000);
     scriptactive_.store(false);

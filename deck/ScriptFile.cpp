@@ -2,8 +2,10 @@
 
 #include <fstream>
 
+#include "app/NativeFile.h"
+
 ScriptFile::ScriptFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(NativeFile::fsPath(path), std::ios::binary);
   open_ = in.is_open();
   if (!open_) {
     return;

@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "app/ControllerApp.h"
+#include "app/NativeFile.h"
 #include "app/TextCodec.h"
 #include "edl/TempFile.h"
 #include "edl/Timecode.h"
@@ -170,7 +171,7 @@ bool EditList::SaveEDL(const std::string& path) {
   content = TextCodec::encode(content, encoding);
 
   struct stat st {};
-  const bool exists = ::stat(path.c_str(), &st) == 0;
+  const bool exists = NativeFile::statPath(path, st) == 0;
   if (exists && !S_ISREG(st.st_mode)) {
     // Never replace a directory, device or pipe by a list file.
     println("FileStreamError: " +
@@ -183,7 +184,7 @@ bool EditList::SaveEDL(const std::string& path) {
   if (!tmp.ok()) {
     const int openErr = tmp.openError();
     // A writable file in a directory we cannot create files in is still written, in place.
-    if (exists && ::access(target.c_str(), W_OK) == 0) {
+    if (exists && NativeFile::accessPath(target, W_OK) == 0) {
       return writeInPlace(path, target, content);
     }
     println("FileStreamError: " + describe(path, openErr));
@@ -212,9 +213,9 @@ bool EditList::writeInPlace(const std::string& path, const std::string& target,
                             const std::string& content) {
 #ifdef _WIN32
   // Binary: the list's line ends are written as they are, never translated.
-  const int fd = ::_open(target.c_str(), _O_WRONLY | _O_TRUNC | _O_BINARY | _O_NOINHERIT);
+  const int fd = NativeFile::openFd(target, _O_WRONLY | _O_TRUNC | _O_BINARY | _O_NOINHERIT);
 #else
-  const int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  const int fd = NativeFile::openFd(target, O_WRONLY | O_TRUNC | O_CLOEXEC);
 #endif
   if (fd < 0) {
     println("FileStreamError: " + describe(path, errno));
@@ -272,13 +273,13 @@ int EditList::LoadEDL(const std::string& path) {
   // Only regular files: a directory cannot be read, and a pipe or device could hold the
   // window forever.
   struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+  if (NativeFile::statPath(path, st) == 0 && !S_ISREG(st.st_mode)) {
     println("FileStreamError: " +
             (S_ISDIR(st.st_mode) ? describe(path, EISDIR) : path + " (Not a regular file)"));
     println(" ");
     return 0;
   }
-  FilePtr file(std::fopen(path.c_str(), "rb"));
+  FilePtr file(NativeFile::openStream(path, "rb"));
   if (!file) {
     println("FileStreamError: " + describe(path, errno));
     println(" ");

@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <vector>
 
+#include "app/NativeFile.h"
+
 namespace {
 
 const std::string kFiller = " ";
@@ -17,11 +19,11 @@ const std::string kFiller = " ";
 #ifdef _WIN32
 // Binary: the bytes of the file as they are, carriage returns included.
 int openForReading(const std::string& path) {
-  return ::_open(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+  return NativeFile::openFd(path, _O_RDONLY | _O_BINARY | _O_NOINHERIT);
 }
 #else
 int openForReading(const std::string& path) {
-  return ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  return NativeFile::openFd(path, O_RDONLY | O_CLOEXEC);
 }
 #endif
 
@@ -80,7 +82,7 @@ SourceEdl::ReadResult SourceEdl::read(const std::string& path,
                                       const std::function<void(const std::string&)>& onLine) {
   newrawedl();
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
+  if (NativeFile::statPath(path, st) != 0) {
     return errno == ENOENT || errno == ENOTDIR ? ReadResult::NotFound : ReadResult::ReadError;
   }
   ReadFd fd(path);

@@ -5,15 +5,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
 #include <io.h>
 #include <process.h>
 #include <sys/stat.h>
-#include <windows.h>
 #endif
 
 #include <atomic>
 #include <cerrno>
+
+#include "app/NativeFile.h"
 
 TempFile::TempFile(const std::string& target) {
   static std::atomic<unsigned> counter{0};
@@ -21,10 +21,10 @@ TempFile::TempFile(const std::string& target) {
     name_ = target + ".orva-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
 #ifdef _WIN32
     // Binary, so that the list's line ends reach the disk as they are.
-    fd_ = ::_open(name_.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                  _S_IREAD | _S_IWRITE);
+    fd_ = NativeFile::openFd(name_, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                             _S_IREAD | _S_IWRITE);
 #else
-    fd_ = ::open(name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    fd_ = NativeFile::openFd(name_, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
 #endif
     if (fd_ < 0 && errno != EEXIST) {
       break;
@@ -41,7 +41,7 @@ TempFile::~TempFile() {
     ::close(fd_);
   }
   if (!name_.empty()) {
-    ::unlink(name_.c_str());
+    NativeFile::removeFile(name_);
   }
 }
 
@@ -84,21 +84,9 @@ int TempFile::close() {
 }
 
 int TempFile::commit(const std::string& target) {
-#ifdef _WIN32
-  // rename() on Windows refuses an existing target; MoveFileEx replaces it in one step.
-  if (!MoveFileExA(name_.c_str(), target.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    const DWORD e = GetLastError();
-    return e == ERROR_ACCESS_DENIED || e == ERROR_SHARING_VIOLATION ? EACCES
-           : e == ERROR_PATH_NOT_FOUND || e == ERROR_FILE_NOT_FOUND ? ENOENT
-           : e == ERROR_DISK_FULL || e == ERROR_HANDLE_DISK_FULL    ? ENOSPC
-                                                                    : EIO;
+  if (const int err = NativeFile::replaceFile(name_, target); err != 0) {
+    return err;
   }
-#else
-  if (::rename(name_.c_str(), target.c_str()) != 0) {
-    return errno;
-  }
-#endif
   name_.clear();
   return 0;
 }

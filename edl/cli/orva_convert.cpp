@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/ControllerApp.h"
+#include "app/NativeFile.h"
 #include "edl/ConverterOptions.h"
 #include "edl/ConverterView.h"
 #include "edl/EdlConverter.h"
@@ -172,7 +173,10 @@ int run(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
   try {
-    return run(std::vector<std::string>(argv + 1, argv + argc));
+    // The file names as UTF-8, whatever the system's code page.
+    std::vector<std::string> args = NativeFile::arguments(argc, argv);
+    args.erase(args.begin());
+    return run(args);
   } catch (const UsageError& e) {
     std::cerr << "orva-convert: " << e.message << " (try --help)\n";
     return kUsageError;
