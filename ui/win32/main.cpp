@@ -1,0 +1,89 @@
+// ORVA for Windows: the deck controller with its control window on the Win32 API.
+//
+// Start-up as on every platform: standard output to ORVALog.txt, the settings, the command link
+// (COMn through the Win32 serial driver, SIM for the built-in deck emulator), title and report;
+// a missing settings file or deck port ends the process after its pause. Then the control
+// window and the deck controller are made and the message loop runs until the window closes,
+// by the operator, a console Ctrl-C or the end of the session, which close it the same way:
+// polling stops, Stop is sent twice 500 ms apart when StopOnExit is on, and the status is 0.
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+// After windows.h: the common controls.
+#include <commctrl.h>
+
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/ControllerApp.h"
+#include "app/NativeFile.h"
+#include "deck/LocalVCR.h"
+#include "serial/SerOutPort.h"
+#include "ui/win32/ConsoleCloser.h"
+#include "ui/win32/PlaceholderWindow.h"
+
+namespace {
+
+const char* const kUsage =
+    "Usage: orva [--help | --version]\n"
+    "Controls one video deck on a serial line, with a clip logger and an EDL converter for\n"
+    "the DVD recorder. Takes no other arguments: the settings come from ORVASettings.txt in\n"
+    "the working folder (COMPort = SIM drives the built-in deck emulator, COM3 a real port)\n"
+    "and everything the program prints goes to ORVALog.txt there.\n";
+
+bool answeredInfoOption(const std::vector<std::string>& args) {
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "--help" || args[i] == "-h" || args[i] == "/?") {
+      std::cout << kUsage << std::flush;
+      return true;
+    }
+    if (args[i] == "--version") {
+      std::cout << "orva " << ORVA_VERSION << std::endl;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // A window program has no console of its own; started from one, it joins it, so that its
+  // answers to --help show there and Ctrl-C there closes the window.
+  AttachConsole(ATTACH_PARENT_PROCESS);
+  if (answeredInfoOption(NativeFile::arguments(argc, argv))) {
+    return EXIT_SUCCESS;
+  }
+  ControllerApp::redirectLog();
+  ControllerApp::init();  // settings, command link, title and report; fatal exits happen inside
+  std::cout.flush();
+  if (ControllerApp::sop == nullptr) {
+    std::cout << "Serial port " << ControllerApp::comport1 << " for VCR not available."
+              << std::endl;
+    return EXIT_SUCCESS;
+  }
+
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES};
+  InitCommonControlsEx(&icc);
+
+  // The window outlives the controller: the controller's threads report to it until they end.
+  PlaceholderWindow window;
+  if (!window.create()) {
+    std::cout << "No display: the control window could not be made." << std::endl;
+    return EXIT_FAILURE;
+  }
+  LocalVCR vcr(*ControllerApp::sop, ControllerApp::lanc, window);
+  ControllerApp::svcr = &vcr;
+  window.attach(vcr);
+  ConsoleCloser closer(window);
+  window.onClosed([&closer] { closer.closed(); });
+
+  window.show();
+  vcr.start();
+  const int status = Window::runMessageLoop();
+
+  ControllerApp::svcr = nullptr;
+  std::cout.flush();
+  return status;
+}
