@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The Windows stage: cross-builds the deck core, orva-convert.exe and their tests with mingw-w64,
-# runs the tests under Wine, drives the Windows serial driver through a Wine COM port wired to
-# the Linux orva-decksim, and checks that orva-convert.exe writes the same bytes as the Linux
-# orva-convert for every EDL fixture.
+# The Windows stage: cross-builds orva.exe, orva-convert.exe, the libraries and their tests with
+# mingw-w64, runs the tests under Wine, drives the Windows serial driver through a Wine COM port
+# wired to the Linux orva-decksim, checks that orva-convert.exe writes the same bytes as the
+# Linux orva-convert for every EDL fixture, builds the installer, and runs the window tests
+# (scripts/windows-gui-test.sh) on a virtual display.
 #   scripts/windows-test.sh [EDL folder]   (default tests/fixtures/edl)
 # Needs the Linux build (build/default) for orva-decksim and orva-convert; builds those two
 # targets when they are missing.
@@ -14,7 +15,7 @@ step() { echo "--- $* ($(($(date +%s) - t0)) s)"; }
 edl_dir=${1:-tests/fixtures/edl}
 
 step "packages"
-pkgs=(g++-mingw-w64-x86-64-posix wine wine64)
+pkgs=(g++-mingw-w64-x86-64-posix wine wine64 nsis groff-base xvfb xdotool x11-apps)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -51,17 +52,36 @@ cmake --build build/default --target orva-decksim orva-convert
 # own services start here with their output on /dev/null: a service holding a test's output
 # pipe would keep ctest waiting for it.
 export WINEPREFIX=$root/build/windows-cross/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-export DISPLAY=
-step "Wine prefix"
-mkdir -p "$WINEPREFIX"
-wineserver -p
-wine wineboot </dev/null >/dev/null 2>&1 || true
-sim_pid=""
+step "virtual display and Wine prefix"
+# The windows need a display: a private Xvfb for the stage, started before Wine's own desktop.
+sim_pid="" xvfb_pid=""
 cleanup() {
   [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true
   wineserver -k 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
 }
 trap cleanup EXIT
+mkdir -p build/windows-cross
+display_file=build/windows-cross/xvfb-display
+: >"$display_file"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  [ -s "$display_file" ] && break
+  sleep 0.1
+done
+[ -s "$display_file" ] || { echo "Xvfb did not start"; exit 1; }
+export DISPLAY=:$(head -n1 "$display_file")
+mkdir -p "$WINEPREFIX"
+wineserver -p
+wine wineboot </dev/null >/dev/null 2>&1 || true
+# Wine links the user's Documents, Desktop and the like to the home folder; the installer test
+# writes there, so the prefix gets folders of its own.
+for link in "$WINEPREFIX"/drive_c/users/*/{Desktop,Documents,Downloads,Music,Pictures,Videos}; do
+  if [ -L "$link" ]; then
+    rm "$link" && mkdir "$link"
+  fi
+done
 
 step "emulated deck on a Wine COM port"
 work=$root/build/windows-cross/stage
@@ -112,4 +132,9 @@ else
   echo "${#sources[@]} files compared, $fails different"
   [ "$fails" -eq 0 ]
 fi
+step "installer"
+installer=$(./scripts/windows-installer.sh)
+
+step "window tests under Xvfb"
+./scripts/windows-gui-test.sh "$ORVA_TEST_COMPORT" "$work/transcript.txt" "$installer"
 step "done"

@@ -1,0 +1,157 @@
+#!/usr/bin/env bash
+# Window tests of the Windows program under Wine, on the display in DISPLAY (an Xvfb the
+# Windows stage starts). Run by scripts/windows-test.sh, which sets WINEPREFIX, builds
+# build/windows-cross and wires a Wine COM port to orva-decksim:
+#   scripts/windows-gui-test.sh COMPORT TRANSCRIPT [INSTALLER]
+# COMPORT is the Wine port name (COM20), TRANSCRIPT the emulator's transcript on this machine.
+# Each case runs orva.exe in a fresh working folder with its own settings; the checks wait on
+# conditions with deadlines. New window tests are functions named case_* that take the run's
+# folder and transcript mark; list them in the hooks below.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+comport=$1
+transcript=$2
+installer=${3:-}
+build=$root/build/windows-cross
+orva_exe=$build/ui/win32/orva.exe
+driver() { wine "$build/tests/orva-windriver.exe" "$@"; }
+work=$build/stage/gui
+rm -rf "$work"
+mkdir -p "$work"
+fails=0
+fail() {
+  echo "FAILED: $*"
+  fails=$((fails + 1))
+}
+title=ORVA_v2
+
+# Waits up to $1 seconds for the command after it to succeed.
+eventually() {
+  local deadline=$(($(date +%s) + $1))
+  shift
+  until "$@"; do
+    [ "$(date +%s)" -lt "$deadline" ] || return 1
+    sleep 0.2
+  done
+}
+transcript_lines() { wc -l <"$transcript"; }
+# Frames the deck received after line $1 of the transcript, as "20 00 20" etc.
+frames_since() { tail -n +"$(($1 + 1))" "$transcript" | sed -n 's/^[0-9]* IN //p'; }
+count_frames_since() { frames_since "$1" | grep -cx "$2" || true; }
+
+# Starts orva.exe (or $ORVA_EXE) in folder $1 with COMPort $2; sets orva_pid.
+start_orva() {
+  local dir=$1 port=$2 exe=${3:-$orva_exe}
+  mkdir -p "$dir"
+  [ -f "$dir/ORVASettings.txt" ] || printf 'COMPort = %s\r\nStopOnExit = YES\r\n' "$port" >"$dir/ORVASettings.txt"
+  (cd "$dir" && exec wine "$exe") >"$dir/wine.out" 2>&1 &
+  orva_pid=$!
+}
+# Closes the window as its close box does and waits for the process: its exit status.
+close_orva() {
+  driver close "$title" || return 99
+  local rc=0
+  eventually 30 bash -c "! kill -0 $orva_pid 2>/dev/null" || {
+    kill "$orva_pid" 2>/dev/null
+    return 98
+  }
+  wait "$orva_pid" || rc=$?
+  return $rc
+}
+
+# --- hooks: window tests that run while the control window is open on the emulated deck ---
+case_play_button() {
+  local mark=$2
+  driver click "$title" "Play >" || return 1
+  eventually 10 bash -c "[ \$(tail -n +$((mark + 1)) '$transcript' | grep -c ' IN 20 01 21\$') -ge 1 ]"
+}
+deck_cases=(case_play_button)
+
+# --- the control window on SIM ---
+echo "--- orva.exe on SIM"
+t=$(date +%s)
+start_orva "$work/sim" SIM
+if driver wait "$title" 60; then
+  eventually 20 grep -q "Serial Port SIM Opened OK" "$work/sim/ORVALog.txt" ||
+    fail "SIM: the log does not say the port opened"
+  rc=0
+  close_orva || rc=$?
+  [ "$rc" -eq 0 ] || fail "SIM: exit status $rc after closing the window"
+else
+  fail "SIM: no control window"
+  kill "$orva_pid" 2>/dev/null || true
+fi
+echo "    $(($(date +%s) - t)) s"
+
+# --- the control window on orva-decksim through the Wine COM port ---
+echo "--- orva.exe on $comport (orva-decksim)"
+t=$(date +%s)
+start_orva "$work/com" "$comport"
+if driver wait "$title" 60; then
+  # The deck is polled once the window is up: the time-sense request reaches the emulator.
+  mark=$(transcript_lines)
+  eventually 20 bash -c "[ \$(tail -n +$((mark + 1)) '$transcript' | grep -c ' IN 61 0C 03 70\$') -ge 1 ]" ||
+    fail "$comport: no polling reached the deck"
+  for c in "${deck_cases[@]}"; do
+    "$c" "$work/com" "$(transcript_lines)" || fail "$comport: $c"
+  done
+  mark=$(transcript_lines)
+  rc=0
+  close_orva || rc=$?
+  [ "$rc" -eq 0 ] || fail "$comport: exit status $rc after closing the window"
+  stops=$(count_frames_since "$mark" "20 00 20")
+  [ "$stops" -ge 2 ] || fail "$comport: $stops Stop frames after closing (StopOnExit wants 2)"
+else
+  fail "$comport: no control window"
+  kill "$orva_pid" 2>/dev/null || true
+fi
+echo "    $(($(date +%s) - t)) s"
+
+# --- the installer: silent install, the installed program starts, the uninstaller removes it ---
+if [ -n "$installer" ]; then
+  echo "--- $(basename "$installer")"
+  t=$(date +%s)
+  for user_dir in "$WINEPREFIX"/drive_c/users/*; do
+    [ "$(basename "$user_dir")" != Public ] && break
+  done
+  inst=$user_dir/AppData/Local/Programs/ORVA
+  folder=$user_dir/Documents/ORVA
+  menu=$user_dir/AppData/Roaming/Microsoft/Windows/Start\ Menu/Programs/ORVA
+  rm -rf "$folder"
+  if ! wine "$installer" /S; then
+    fail "installer: exit status not 0"
+  fi
+  for f in orva.exe orva-convert.exe README.txt orva.txt orva-convert.txt uninstall.exe; do
+    [ -f "$inst/$f" ] || fail "installer: $f not installed"
+  done
+  [ -f "$menu/ORVA.lnk" ] || fail "installer: no Start-menu shortcut"
+  grep -q "^COMPort = SIM" "$folder/ORVASettings.txt" 2>/dev/null ||
+    fail "installer: no sample settings in Documents\\ORVA"
+  # Started where the shortcut starts it: in the operator's folder.
+  start_orva "$folder" SIM "$inst/orva.exe"
+  if driver wait "$title" 60; then
+    rc=0
+    close_orva || rc=$?
+    [ "$rc" -eq 0 ] || fail "installed orva.exe: exit status $rc"
+    grep -q "Serial Port SIM Opened OK" "$folder/ORVALog.txt" ||
+      fail "installed orva.exe: no log in Documents\\ORVA"
+  else
+    fail "installed orva.exe: no control window"
+    kill "$orva_pid" 2>/dev/null || true
+  fi
+  # A second install leaves the operator's settings as they are.
+  printf 'UserNote = kept\r\n' >>"$folder/ORVASettings.txt"
+  wine "$installer" /S || fail "second install: exit status not 0"
+  grep -q "UserNote = kept" "$folder/ORVASettings.txt" || fail "second install replaced the settings"
+  # The uninstaller runs on from a copy of itself: wait for the program to go.
+  wine "$inst/uninstall.exe" /S || fail "uninstaller: exit status not 0"
+  eventually 30 bash -c "[ ! -e '$inst' ] && [ ! -e '$menu' ]" ||
+    fail "uninstaller: program or shortcuts left: $(ls "$inst" "$menu" 2>&1 | tr '\n' ' ')"
+  [ -f "$folder/ORVASettings.txt" ] && [ -f "$folder/ORVALog.txt" ] ||
+    fail "uninstaller: removed the operator's folder"
+  echo "    $(($(date +%s) - t)) s"
+fi
+
+echo "window tests: $fails failed"
+[ "$fails" -eq 0 ]
