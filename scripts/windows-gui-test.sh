@@ -68,6 +68,28 @@ case_play_button() {
 }
 deck_cases=(case_play_button)
 
+# --- start-up that ends the process: no settings file (status 1), a port that cannot be opened
+# (status 0), each after its pause; both run at once. COM19 is mapped to no device. ---
+echo "--- fatal start-up"
+t=$(date +%s)
+mkdir -p "$work/nosettings" "$work/noport"
+printf 'COMPort = COM19\r\n' >"$work/noport/ORVASettings.txt"
+(cd "$work/nosettings" && exec wine "$orva_exe") >/dev/null 2>&1 &
+nosettings_pid=$!
+(cd "$work/noport" && exec wine "$orva_exe") >/dev/null 2>&1 &
+noport_pid=$!
+rc=0
+wait "$nosettings_pid" || rc=$?
+[ "$rc" -eq 1 ] || fail "no settings: exit status $rc, not 1"
+grep -q "No Settings File found!" "$work/nosettings/ORVALog.txt" 2>/dev/null ||
+  fail "no settings: not in the log"
+rc=0
+wait "$noport_pid" || rc=$?
+[ "$rc" -eq 0 ] || fail "COM19: exit status $rc, not 0"
+[ "$(tail -n1 "$work/noport/ORVALog.txt" 2>/dev/null | tr -d '\r')" = "Serial port COM19 for VCR not available." ] ||
+  fail "COM19: the log does not end with the not-available line"
+echo "    $(($(date +%s) - t)) s"
+
 # --- the control window on SIM ---
 echo "--- orva.exe on SIM"
 t=$(date +%s)
