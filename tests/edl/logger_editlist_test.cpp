@@ -98,6 +98,7 @@ TEST_F(EditListFiles, RecordTimesRunOnAndReelFieldWidths) {
                          "01:00:10:15 \r\n"
                          "003  LONGNA    AA/V  C        02:00:00:00 01:59:59:00 01:00:10:15 "
                          "01:00:09:15 \r\n"
+                         "* FROM CLIP NAME: LONGNAME\r\n"
                          "004  ABCDE    AA/V  C        10-00-00-00 10:00:01:00 01:00:09:15 "
                          "01:00:10:15 \r\n");
 }
