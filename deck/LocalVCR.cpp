@@ -67,6 +67,7 @@ LocalVCR::LocalVCR(CommandLink& sop, bool LANC, DeckView& view)
       LANC_(LANC),
       lx1_(ControllerApp::getlx1()),
       zarix_(ControllerApp::getzarix()),
+      rate_(ControllerApp::getframerate()),
       sleeper_(std::make_shared<ConditionSleeper>()),
       worker_(std::make_unique<OperatorWorker>(
           [this](const std::string& what) { println("Deck action failed: " + what); })) {}
@@ -311,7 +312,8 @@ void LocalVCR::CommandB8() {
   if (reply.count == 7 && reply.bytes[0] == 0x74) {
     // A reply whose minutes or seconds are not decimal digits is dropped whole: the previous
     // timecode stays, so a corrupt reply can never trigger an out point early.
-    if (auto tc = BcdTimecode::decode(&reply.bytes[2])) {
+    if (auto tc = BcdTimecode::decode(&reply.bytes[2], rate_)) {
+      checkDropFrame(tc->dropFrame);
       tcframes_.store(tc->frames);
       fields_.setTc(tc->text);
       view_.ShowTC(tc->text);
@@ -324,6 +326,18 @@ void LocalVCR::CommandB8() {
   if (reply.count >= 8 && reply.bytes[0] == 0x79) {
     ShowStat(ExtractStatusString(reply));
   }
+}
+
+void LocalVCR::checkDropFrame(bool deckSays) {
+  const int now = deckSays ? 1 : 0;
+  if (deckDropFrame_.exchange(now) == now || deckSays == rate_.dropFrame()) {
+    return;
+  }
+  const std::string line =
+      deckSays ? "Deck reports drop-frame timecode (29.97DF), but FrameRate is " + rate_.name()
+               : "Deck reports non-drop timecode, but FrameRate is 29.97DF";
+  println(line);
+  ShowStat(line);
 }
 
 void LocalVCR::CommandStatus() {
@@ -436,8 +450,8 @@ void LocalVCR::reviewclip() {
   const std::string cueText = fields_.cue();
   const std::string endText = fields_.end();
   const auto bcd = BcdTimecode::encode(cueText, "Cue point");
-  const int start = BcdTimecode::framesOf(cueText, "Cue point");
-  const int end = BcdTimecode::framesOf(endText, "Out point");
+  const int start = BcdTimecode::framesOf(cueText, "Cue point", rate_);
+  const int end = BcdTimecode::framesOf(endText, "Out point", rate_);
   {
     std::lock_guard lock(textMutex_);
     std::copy(bcd.begin(), bcd.end(), bscue_.begin() + 2);
@@ -448,8 +462,8 @@ void LocalVCR::reviewclip() {
   startframes_.store(start);
   endframes_.store(end);
   duration_.store(duration);
-  durationfr_.store(duration % 30);
-  durationsec_.store(duration / 30);
+  durationfr_.store(duration % rate_.nominal());
+  durationsec_.store(duration / rate_.nominal());
   ShowStat("Reviewing Clip of Duration= " + std::to_string(duration));
   if (!lx1_ && !zarix_ && !runWait(1000)) {
     return;
@@ -607,74 +621,55 @@ bool LocalVCR::ParseNetCommand(const std::string& line) {
   if (line.size() < 4) {
     return false;
   }
-  struct Word {
-    const char* text;
-    void (LocalVCR::*run)();
-    bool allDecks;
-  };
-  static constexpr Word kWords[] = {
-      {"Play", &LocalVCR::play, true},
-      {"Pause", &LocalVCR::pause, true},
-      {"Stop", &LocalVCR::stop, true},
-      {"Forward", &LocalVCR::forward, true},
-      {"Rewind", &LocalVCR::rewind, true},
-      {"Record", &LocalVCR::record, true},
-      {"GetTC", nullptr, true},
-      {"Status", nullptr, true},
-      {"CueIn", &LocalVCR::cue, true},
-      {"CueOut", &LocalVCR::cueout, true},
-      {"SetIn", &LocalVCR::setcue, true},
-      {"SetOut", &LocalVCR::setreview, true},
-      {"CuePlay", &LocalVCR::cueplay, true},
-      {"Review", &LocalVCR::reviewclip, true},
-      {"JogF", &LocalVCR::jogf, false},
-      {"JogR", &LocalVCR::jogr, false},
-      {"Fast2", &LocalVCR::fasttwo, false},
-      {"Fast5", &LocalVCR::fastfive, false},
-      {"Slow5", &LocalVCR::slowfifth, false},
-      {"Slow3", &LocalVCR::slowthird, false},
-      {"Slow2", &LocalVCR::slowhalf, false},
-      {"EEOn", &LocalVCR::eeon, false},
-      {"EEOff", &LocalVCR::eeoff, false},
-      {"SbyOn", &LocalVCR::sbyon, false},
-      {"SbyOff", &LocalVCR::sbyoff, false},
-  };
-  for (const Word& word : kWords) {
-    if (!word.allDecks && lx1_) {
-      continue;
+  const DeckCommand* command = CommandTable::forLine(line, lx1_);
+  if (command == nullptr) {
+    return false;
+  }
+  runLine(*command, line);
+  return true;
+}
+
+LocalVCR::NetOutcome LocalVCR::RunNetCommand(const std::string& line) {
+  NetOutcome outcome;
+  if (line.size() < 4) {
+    return outcome;
+  }
+  outcome.command = CommandTable::forLine(line, lx1_);
+  if (outcome.command == nullptr) {
+    return outcome;
+  }
+  try {
+    runLine(*outcome.command, line);
+    outcome.result = NetOutcome::Result::Ran;
+  } catch (const std::exception& e) {
+    outcome.result = NetOutcome::Result::Failed;
+    outcome.reason = e.what();
+  }
+  return outcome;
+}
+
+void LocalVCR::runLine(const DeckCommand& command, const std::string& line) {
+  // "GetTC" and "Status" run nothing: they only report, to a remote session.
+  if (command.run != nullptr) {
+    (this->*command.run)();
+  } else if (command.runWith != nullptr) {
+    (this->*command.runWith)(line.substr(command.word.size()));
+  }
+}
+
+void LocalVCR::WaitSeconds(const std::string& argument) {
+  const long long seconds = parseWaitSeconds(argument);
+  if (seconds <= 0) {
+    return;
+  }
+  // Waits beyond the range of one sleep are made of several.
+  for (long long left = seconds * 1000; left > 0 && !closing_.load();) {
+    const int chunk = static_cast<int>(std::min<long long>(left, 1000000000LL));
+    if (!runWait(chunk)) {
+      break;
     }
-    if (line == word.text) {
-      // "GetTC" and "Status" would answer a remote session that this program never opens.
-      if (word.run != nullptr) {
-        (this->*word.run)();
-      }
-      return true;
-    }
+    left -= chunk;
   }
-  if (line.compare(0, 4, "Wait") == 0) {
-    const long long seconds = parseWaitSeconds(line.substr(4));
-    if (seconds > 0) {
-      const long long ms = seconds * 1000;
-      // Waits beyond the range of one sleep are made of several.
-      for (long long left = ms; left > 0 && !closing_.load();) {
-        const int chunk = static_cast<int>(std::min<long long>(left, 1000000000LL));
-        if (!runWait(chunk)) {
-          break;
-        }
-        left -= chunk;
-      }
-    }
-    return true;
-  }
-  if (line.compare(0, 3, "tc1") == 0) {
-    setCueText(line.substr(3));
-    return true;
-  }
-  if (line.compare(0, 3, "tc2") == 0) {
-    setEndText(line.substr(3));
-    return true;
-  }
-  return false;
 }
 
 void LocalVCR::setscriptactive(bool on) {

@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "app/TimecodeRate.h"
+#include "deck/CommandTable.h"
 #include "deck/DeckView.h"
 #include "deck/FieldStore.h"
 #include "serial/CommandLink.h"
@@ -104,6 +106,20 @@ class LocalVCR {
   // --- scripts and the command language ---
   void script();
   bool ParseNetCommand(const std::string& line);
+  // What became of one command-language line, for callers that answer someone (the remote
+  // session): the line ran, it named no word on this deck, or its operation failed and why.
+  struct NetOutcome {
+    enum class Result { Ran, Unknown, Failed };
+    Result result = Result::Unknown;
+    std::string reason;                    // empty unless Failed
+    const DeckCommand* command = nullptr;  // the entry the line named; null when Unknown
+  };
+  // Runs the line exactly as ParseNetCommand does, on the caller's thread; an error of the line
+  // or of its operation comes back as Failed with its text instead of escaping.
+  NetOutcome RunNetCommand(const std::string& line);
+  // "Wait": sleeps the argument's whole seconds; throws std::invalid_argument unless it is an
+  // optional minus sign and digits within 32 bits. Ends early at close and at a takeover.
+  void WaitSeconds(const std::string& seconds);
   void setscriptactive(bool on);
   bool getscriptactive() const;
 
@@ -190,6 +206,8 @@ class LocalVCR {
   SerialReply exchange(std::span<const std::uint8_t> frame, bool force = false);
   void transport(std::span<const std::uint8_t> frame, int moving, bool settle);
   std::string ExtractStatusString(const SerialReply& reply);
+  // Tells the operator, once per change, when the deck's drop-frame flag and the setting differ.
+  void checkDropFrame(bool deckSays);
   void startPolling(int firstDelayMs);
   // Starts a cue thread with the current cue frame; answers it (null without a serial port).
   std::shared_ptr<CueThread> startCue();
@@ -197,6 +215,7 @@ class LocalVCR {
   // A fixed wait of a run: ends early at close and when the operator takes the run over.
   bool runWait(int ms);
   void println(const std::string& line);
+  void runLine(const DeckCommand& command, const std::string& line);
   void reportError(const std::string& where, const std::string& what);
   Sleeper& sleeper() const { return *sleeper_; }
 
@@ -205,6 +224,8 @@ class LocalVCR {
   const bool LANC_;
   const bool lx1_;
   const bool zarix_;
+  // The FrameRate setting: the deck's frame counts, a review's out point and duration.
+  const TimecodeRate rate_;
 
   std::atomic<bool> scriptactive_{false};
   std::atomic<bool> cueup_{false};
@@ -241,4 +262,6 @@ class LocalVCR {
   std::list<std::shared_ptr<CueThread>> cuethreads_;
   std::unique_ptr<OperatorWorker> worker_;
   std::atomic<int> pollErrors_{0};
+  // The deck's drop-frame flag in its last timecode reply: -1 before the first reply.
+  std::atomic<int> deckDropFrame_{-1};
 };
