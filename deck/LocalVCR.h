@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/TimecodeRate.h"
 #include "deck/CommandTable.h"
 #include "deck/DeckView.h"
 #include "deck/FieldStore.h"
@@ -217,6 +218,8 @@ class LocalVCR {
   SerialReply exchange(std::span<const std::uint8_t> frame, bool force = false);
   void transport(std::span<const std::uint8_t> frame, int moving, bool settle);
   std::string ExtractStatusString(const SerialReply& reply);
+  // Tells the operator, once per change, when the deck's drop-frame flag and the setting differ.
+  void checkDropFrame(bool deckSays);
   void startPolling(int firstDelayMs);
   // Starts a cue thread with the current cue frame; answers it (null without a serial port).
   std::shared_ptr<CueThread> startCue();
@@ -234,6 +237,8 @@ class LocalVCR {
   const bool LANC_;
   const bool lx1_;
   const bool zarix_;
+  // The FrameRate setting: the deck's frame counts, a review's out point and duration.
+  const TimecodeRate rate_;
 
   std::atomic<bool> scriptactive_{false};
   std::atomic<bool> cueup_{false};
@@ -272,4 +277,6 @@ class LocalVCR {
   std::atomic<int> pollErrors_{0};
   std::atomic<std::uint64_t> statusData_{0};  // D0..D4, bit 40 set once a reply came in
   std::function<void()> closingHook_;
+  // The deck's drop-frame flag in its last timecode reply: -1 before the first reply.
+  std::atomic<int> deckDropFrame_{-1};
 };
