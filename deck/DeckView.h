@@ -38,4 +38,7 @@ class DeckView {
   // The deck stopped answering (true): the timecode display shows that it is stale and the
   // highlight bars clear. False with the first reply again.
   virtual void ShowStale(bool /*stale*/) {}
+  // A transport frame other than a shuttle went out (a button, a key, a script word, a remote
+  // command): the shuttle bar goes back to its centre, so its next move starts from pause.
+  virtual void centreShuttle() {}
 };

@@ -209,6 +209,7 @@ void LocalVCR::CommandB0(std::span<const std::uint8_t> frame) {
 
 void LocalVCR::transport(std::span<const std::uint8_t> frame, int moving, bool settle) {
   CommandB0(frame);
+  view_.centreShuttle();
   if (moving >= 0) {
     moving_.store(moving);
   }
@@ -230,6 +231,7 @@ void LocalVCR::pause() {
     }
   }
   CommandB0(bspause);
+  view_.centreShuttle();
 }
 
 void LocalVCR::stop() {

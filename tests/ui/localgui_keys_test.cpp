@@ -17,7 +17,7 @@
 #include "deck/ConditionSleeper.h"
 #include "deck/LocalVCR.h"
 #include "serial/CommandLink.h"
-#include "ui/LocalGUI.h"
+#include "ui/qt/LocalGUI.h"
 
 namespace {
 
