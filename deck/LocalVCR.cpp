@@ -661,74 +661,55 @@ bool LocalVCR::ParseNetCommand(const std::string& line) {
   if (line.size() < 4) {
     return false;
   }
-  struct Word {
-    const char* text;
-    void (LocalVCR::*run)();
-    bool allDecks;
-  };
-  static constexpr Word kWords[] = {
-      {"Play", &LocalVCR::play, true},
-      {"Pause", &LocalVCR::pause, true},
-      {"Stop", &LocalVCR::stop, true},
-      {"Forward", &LocalVCR::forward, true},
-      {"Rewind", &LocalVCR::rewind, true},
-      {"Record", &LocalVCR::record, true},
-      {"GetTC", nullptr, true},
-      {"Status", nullptr, true},
-      {"CueIn", &LocalVCR::cue, true},
-      {"CueOut", &LocalVCR::cueout, true},
-      {"SetIn", &LocalVCR::setcue, true},
-      {"SetOut", &LocalVCR::setreview, true},
-      {"CuePlay", &LocalVCR::cueplay, true},
-      {"Review", &LocalVCR::reviewclip, true},
-      {"JogF", &LocalVCR::jogf, false},
-      {"JogR", &LocalVCR::jogr, false},
-      {"Fast2", &LocalVCR::fasttwo, false},
-      {"Fast5", &LocalVCR::fastfive, false},
-      {"Slow5", &LocalVCR::slowfifth, false},
-      {"Slow3", &LocalVCR::slowthird, false},
-      {"Slow2", &LocalVCR::slowhalf, false},
-      {"EEOn", &LocalVCR::eeon, false},
-      {"EEOff", &LocalVCR::eeoff, false},
-      {"SbyOn", &LocalVCR::sbyon, false},
-      {"SbyOff", &LocalVCR::sbyoff, false},
-  };
-  for (const Word& word : kWords) {
-    if (!word.allDecks && lx1_) {
-      continue;
+  const DeckCommand* command = CommandTable::forLine(line, lx1_);
+  if (command == nullptr) {
+    return false;
+  }
+  runLine(*command, line);
+  return true;
+}
+
+LocalVCR::NetOutcome LocalVCR::RunNetCommand(const std::string& line) {
+  NetOutcome outcome;
+  if (line.size() < 4) {
+    return outcome;
+  }
+  outcome.command = CommandTable::forLine(line, lx1_);
+  if (outcome.command == nullptr) {
+    return outcome;
+  }
+  try {
+    runLine(*outcome.command, line);
+    outcome.result = NetOutcome::Result::Ran;
+  } catch (const std::exception& e) {
+    outcome.result = NetOutcome::Result::Failed;
+    outcome.reason = e.what();
+  }
+  return outcome;
+}
+
+void LocalVCR::runLine(const DeckCommand& command, const std::string& line) {
+  // "GetTC" and "Status" run nothing: they only report, to a remote session.
+  if (command.run != nullptr) {
+    (this->*command.run)();
+  } else if (command.runWith != nullptr) {
+    (this->*command.runWith)(line.substr(command.word.size()));
+  }
+}
+
+void LocalVCR::WaitSeconds(const std::string& argument) {
+  const long long seconds = parseWaitSeconds(argument);
+  if (seconds <= 0) {
+    return;
+  }
+  // Waits beyond the range of one sleep are made of several.
+  for (long long left = seconds * 1000; left > 0 && !closing_.load();) {
+    const int chunk = static_cast<int>(std::min<long long>(left, 1000000000LL));
+    if (!runWait(chunk)) {
+      break;
     }
-    if (line == word.text) {
-      // "GetTC" and "Status" would answer a remote session that this program never opens.
-      if (word.run != nullptr) {
-        (this->*word.run)();
-      }
-      return true;
-    }
+    left -= chunk;
   }
-  if (line.compare(0, 4, "Wait") == 0) {
-    const long long seconds = parseWaitSeconds(line.substr(4));
-    if (seconds > 0) {
-      const long long ms = seconds * 1000;
-      // Waits beyond the range of one sleep are made of several.
-      for (long long left = ms; left > 0 && !closing_.load();) {
-        const int chunk = static_cast<int>(std::min<long long>(left, 1000000000LL));
-        if (!runWait(chunk)) {
-          break;
-        }
-        left -= chunk;
-      }
-    }
-    return true;
-  }
-  if (line.compare(0, 3, "tc1") == 0) {
-    setCueText(line.substr(3));
-    return true;
-  }
-  if (line.compare(0, 3, "tc2") == 0) {
-    setEndText(line.substr(3));
-    return true;
-  }
-  return false;
 }
 
 void LocalVCR::setscriptactive(bool on) {

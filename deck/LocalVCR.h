@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "deck/CommandTable.h"
 #include "deck/DeckView.h"
 #include "deck/FieldStore.h"
 #include "serial/CommandLink.h"
@@ -104,6 +105,20 @@ class LocalVCR {
   // --- scripts and the command language ---
   void script();
   bool ParseNetCommand(const std::string& line);
+  // What became of one command-language line, for callers that answer someone (the remote
+  // session): the line ran, it named no word on this deck, or its operation failed and why.
+  struct NetOutcome {
+    enum class Result { Ran, Unknown, Failed };
+    Result result = Result::Unknown;
+    std::string reason;                    // empty unless Failed
+    const DeckCommand* command = nullptr;  // the entry the line named; null when Unknown
+  };
+  // Runs the line exactly as ParseNetCommand does, on the caller's thread; an error of the line
+  // or of its operation comes back as Failed with its text instead of escaping.
+  NetOutcome RunNetCommand(const std::string& line);
+  // "Wait": sleeps the argument's whole seconds; throws std::invalid_argument unless it is an
+  // optional minus sign and digits within 32 bits. Ends early at close and at a takeover.
+  void WaitSeconds(const std::string& seconds);
   void setscriptactive(bool on);
   bool getscriptactive() const;
 
@@ -202,6 +217,7 @@ class LocalVCR {
   void setNote(const std::string& note);
   void clearNote();
   std::string withNote(const std::string& status) const;
+  void runLine(const DeckCommand& command, const std::string& line);
   void reportError(const std::string& where, const std::string& what);
   Sleeper& sleeper() const { return *sleeper_; }
 

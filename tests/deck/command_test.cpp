@@ -135,3 +135,51 @@ TEST_F(CommandTest, NegativeWaitReturnsAtOnceAndCloseEndsALongWait) {
   waiter.join();
   EXPECT_TRUE(done.load());
 }
+
+TEST_F(CommandTest, RunNetCommandTellsWhatBecameOfTheLine) {
+  using R = LocalVCR::NetOutcome::Result;
+  auto& v = make();
+  struct Case {
+    const char* line;
+    R result;
+    const char* reasonHas;
+  };
+  const Case cases[] = {
+      {"Play", R::Ran, ""},
+      {"tc1xx:00:00:00", R::Ran, ""},
+      {"CueIn", R::Failed, "Cue point \"xx:00:00:00\""},
+      {"Wait 5", R::Failed, "Wait needs a whole number"},
+      {"Wait2147483648", R::Failed, "out of range"},
+      {"play", R::Unknown, ""},
+      {"Go", R::Unknown, ""},
+  };
+  for (const Case& c : cases) {
+    const auto outcome = v.RunNetCommand(c.line);
+    EXPECT_EQ(outcome.result, c.result) << c.line;
+    EXPECT_NE(outcome.reason.find(c.reasonHas), std::string::npos)
+        << c.line << ": " << outcome.reason;
+    EXPECT_EQ(outcome.command == nullptr, c.result == R::Unknown) << c.line;
+  }
+  // Only Play reached the deck; the failed lines sent nothing.
+  EXPECT_EQ(log.frames(), (Seq{"20 01 21"}));
+}
+
+TEST(CommandTableTest, WordsAndButtonsNameOneEntryEach) {
+  // Every word the language has, and every action command of the window, finds its own entry;
+  // the tape words are unknown on the LX1 while its jog buttons stay.
+  for (const DeckCommand& c : CommandTable::all()) {
+    if (c.match == WordMatch::Whole) {
+      EXPECT_EQ(CommandTable::forLine(c.word, false), &c) << c.word;
+      EXPECT_EQ(CommandTable::forLine(c.word, true) == &c, c.wordDecks == DeckKinds::All) << c.word;
+    }
+    if (!c.button.empty()) {
+      EXPECT_EQ(CommandTable::forButton(c.button), &c) << c.button;
+    }
+    EXPECT_TRUE(c.match != WordMatch::None || !c.button.empty());
+  }
+  EXPECT_EQ(CommandTable::forButton("Jogf")->wordDecks, DeckKinds::NotLx1);
+  EXPECT_EQ(CommandTable::forButton("Jogf")->buttonDecks, DeckKinds::All);
+  EXPECT_EQ(CommandTable::forLine("Wait5", true)->kind, CommandClass::Run);
+  EXPECT_EQ(CommandTable::forLine("tc2x", false)->word, "tc2");
+  EXPECT_EQ(CommandTable::forButton("Sbyon")->word, "SbyOn");
+}
