@@ -2,9 +2,8 @@
 
 #include <exception>
 #include <iostream>
-#include <map>
-#include <set>
 
+#include "deck/CommandTable.h"
 #include "deck/LocalVCR.h"
 #include "ui/core/KeyMap.h"
 
@@ -21,24 +20,6 @@ void ControlPresenter::report(const char* where, const char* what) const {
 
 std::function<void()> ControlPresenter::actionFor(const std::string& command) const {
   LocalVCR* v = vcr_;
-  using Op = void (LocalVCR::*)();
-  static const std::map<std::string, Op> plain = {
-      {"Rewind", &LocalVCR::rewind},     {"Pause", &LocalVCR::pause},
-      {"Stop", &LocalVCR::stop},         {"Play", &LocalVCR::play},
-      {"Forward", &LocalVCR::forward},   {"Slow5", &LocalVCR::slowfifth},
-      {"Slow3", &LocalVCR::slowthird},   {"Slow2", &LocalVCR::slowhalf},
-      {"Fast2", &LocalVCR::fasttwo},     {"Fast5", &LocalVCR::fastfive},
-      {"EEOn", &LocalVCR::eeon},         {"Record", &LocalVCR::record},
-      {"Sbyon", &LocalVCR::sbyon},       {"Sbyoff", &LocalVCR::sbyoff},
-      {"SetCue", &LocalVCR::setcue},     {"Cue", &LocalVCR::cue},
-      {"Cueplay", &LocalVCR::cueplay},   {"SetRev", &LocalVCR::setreview},
-      {"CueOut", &LocalVCR::cueout},     {"Review", &LocalVCR::reviewclip},
-      {"SCRIPT", &LocalVCR::script},
-  };
-  if (auto it = plain.find(command); it != plain.end()) {
-    Op op = it->second;
-    return [v, op] { (v->*op)(); };
-  }
   // The fixed 600 ms pauses use the controller's own pause, which ends at once when it closes
   // or the operator takes the sequence over.
   if (command == "EEOff") {
@@ -56,10 +37,7 @@ std::function<void()> ControlPresenter::actionFor(const std::string& command) co
       v->stop();
     };
   }
-  if (command == "Jogf") {
-    if (lx1_ || lanc_) {
-      return [v] { v->jogf(); };
-    }
+  if (command == "Jogf" && !lx1_ && !lanc_) {
     return [v] {
       v->jogf();
       if (v->DelayT(600)) {
@@ -67,11 +45,7 @@ std::function<void()> ControlPresenter::actionFor(const std::string& command) co
       }
     };
   }
-  if (command == "Jogr") {
-    if (lx1_) {
-      // The LX1 gets the reverse jog frame, as its forward button gets the forward one.
-      return [v] { v->jogr(); };
-    }
+  if (command == "Jogr" && !lx1_) {
     if (lanc_) {
       return [v] {
         v->jogr();
@@ -85,7 +59,14 @@ std::function<void()> ControlPresenter::actionFor(const std::string& command) co
       }
     };
   }
-  return {};  // "Tavlist": nothing beyond the status line
+  // Every other button runs its one operation from the command table ("Tavlist": none, only
+  // the status line).
+  const DeckCommand* entry = CommandTable::forButton(command);
+  if (entry == nullptr || entry->run == nullptr) {
+    return {};
+  }
+  auto op = entry->run;
+  return [v, op] { (v->*op)(); };
 }
 
 void ControlPresenter::pressed(const std::string& command) {
@@ -146,18 +127,16 @@ void ControlPresenter::dispatch(const std::string& command) {
   Post how = Post::Plain;
   if (isTransport(command)) {
     how = sequence ? Post::TakeoverRun : Post::Takeover;
-  } else if (command == "SCRIPT" || command == "Review") {
+  } else if (const DeckCommand* entry = CommandTable::forButton(command);
+             entry != nullptr && entry->kind == CommandClass::Run) {
     how = Post::Run;
   }
   postToWorker(std::move(action), how);
 }
 
 bool ControlPresenter::isTransport(const std::string& command) {
-  static const std::set<std::string> transport = {
-      "Rewind", "Pause", "Stop",   "Play",   "Forward", "Slow5", "Slow3",
-      "Slow2",  "Fast2", "Fast5",  "EEOn",   "EEOff",   "Record", "Sbyon",
-      "Sbyoff", "Jogr",  "Jogf",   "ShuttleFwd", "ShuttleRev"};
-  return transport.count(command) != 0;
+  const DeckCommand* entry = CommandTable::forButton(command);
+  return entry != nullptr && entry->kind == CommandClass::Transport;
 }
 
 void ControlPresenter::postToWorker(std::function<void()> action, Post how) {
