@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <string_view>
 #include <vector>
@@ -52,6 +53,7 @@ int ControllerApp::namefirst = 1;
 std::string ControllerApp::NLString = "10";
 int ControllerApp::namelast = 10;
 std::string ControllerApp::namedelimiter = ".";
+TimecodeRate ControllerApp::framerate;
 int ControllerApp::width = 320;
 int ControllerApp::fontheight = 13;
 const std::string ControllerApp::versionstring = "_v2";
@@ -153,6 +155,20 @@ std::optional<long long> parseDecimal(std::string_view text) {
   return value;
 }
 
+// The keys the settings file can set. A key that matches one of them only when letter case is
+// ignored is a typing slip: it is named in one line (keys stay case-sensitive).
+constexpr const char* kKnownKeys[] = {
+    "COMPort",  "UserNote",        "Verbose",        "UseClipboard",  "StopOnExit",   "VCRType",
+    "Finalize", "Initialize",      "RECMode",        "AutoChapter",   "NameChapters", "Optimize",
+    "Filter",   "FirstNameColumn", "LastNameColumn", "NameDelimiter", "FrameRate"};
+
+std::string withoutTrailingBlanks(std::string s) {
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\f')) {
+    s.pop_back();
+  }
+  return s;
+}
+
 [[noreturn]] void fatalExit(const std::string& message, int status) {
   std::cout << message << '\n';
   std::cout.flush();
@@ -203,6 +219,7 @@ void ControllerApp::resetSettings() {
   NLString = "10";
   namelast = 10;
   namedelimiter = ".";
+  framerate = TimecodeRate();
 }
 
 void ControllerApp::resetDefaults() {
@@ -252,8 +269,17 @@ bool ControllerApp::GetPropsFrom(const std::string& path, std::ostream& log) {
                          " is used");
     };
 
+    for (const auto& [key, value] : props.entries()) {
+      for (const char* known : kKnownKeys) {
+        if (key != known && isKeyword(key, known)) {
+          log << "Setting \"" << key << "\" is ignored: keys are case-sensitive; the known key is "
+              << known << '\n';
+        }
+      }
+    }
+    // Blanks that nobody sees after a port name would make the port "unavailable".
     if (auto v = props.get("COMPort")) {
-      comport1 = *v;
+      comport1 = withoutTrailingBlanks(*v);
     }
     if (auto v = props.get("UserNote")) {
       note = firstChars(*v, 12);
@@ -345,6 +371,13 @@ bool ControllerApp::GetPropsFrom(const std::string& path, std::ostream& log) {
     if (auto v = props.get("NameDelimiter")) {
       namedelimiter = firstChars(*v, 1);
     }
+    if (auto v = props.get("FrameRate")) {
+      if (auto rate = TimecodeRate::parse(trimmed(*v))) {
+        framerate = *rate;
+      } else {
+        log << "FrameRate = \"" << *v << "\" is not 30, 25, 24 or 29.97DF; 30 is used" << '\n';
+      }
+    }
     lanc = !lx1 && !zarix && isKeyword(VCRType, "LANC");
     if (isKeywordIfSet(UseClipboard, "YES")) {
       useclipboard = true;
@@ -383,6 +416,9 @@ void ControllerApp::showprops(std::ostream& out) {
   out << "Use Clipboard    = " << raw(UseClipboard) << '\n';
   out << "Stop On Exit     = " << raw(StopOnExit) << '\n';
   out << "Verbose          = " << raw(verbo) << '\n';
+  if (framerate != TimecodeRate()) {
+    out << "Frame Rate       = " << framerate.name() << '\n';
+  }
   if (zarix) {
     out << "Compression      = " << compression << '\n';
     out << "VideoMode        = " << VideoMode << '\n';
@@ -406,12 +442,25 @@ void ControllerApp::showprops(std::ostream& out) {
   out.flush();
 }
 
+void ControllerApp::keepPreviousLog() {
+  // Only a regular file with something in it is kept; a FIFO or folder in the log's place is
+  // left alone (redirectLog then leaves the output on the console).
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path log(kLogFile);
+  if (!fs::is_regular_file(fs::symlink_status(log, ec)) || fs::file_size(log, ec) == 0 || ec) {
+    return;
+  }
+  fs::rename(log, fs::path(kPrevLogFile), ec);  // replaces the older one; a failure loses nothing
+}
+
 void ControllerApp::redirectLog() {
   if (!nodos) {
     return;
   }
   std::cout.flush();
   std::fflush(stdout);
+  keepPreviousLog();
 #ifdef _WIN32
   // Text mode: the log gets the platform's CR LF line ends, as any Windows editor expects.
   // Only a regular file becomes the log, emptied once it is known to be one.

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "app/TimecodeRate.h"
+
 class SerOutPort;
 class LocalVCR;
 class Utils;
@@ -47,6 +49,7 @@ class ControllerApp {
   static std::string NLString;
   static int namelast;
   static std::string namedelimiter;
+  static TimecodeRate framerate;  // "FrameRate": 30 (default), 25, 24 or 29.97DF
 
   // --- fixed values ---
   static int width;                        // 320
@@ -73,6 +76,8 @@ class ControllerApp {
 
   static constexpr const char* kSettingsFile = "ORVASettings.txt";
   static constexpr const char* kLogFile = "ORVALog.txt";
+  // The log of the previous run, kept so that the reason for a failed start survives.
+  static constexpr const char* kPrevLogFile = "ORVALog.prev.txt";
 
   // Restores every value above to its built-in default (start of the program; used by tests).
   // The shared objects are left as they are.
@@ -92,8 +97,10 @@ class ControllerApp {
   static void showprops();
   static void showprops(std::ostream& out);
 
-  // Start-up: redirect standard output to "ORVALog.txt" (when nodos is on). Each line reaches
-  // the file when it is complete. A log file that cannot be made leaves standard output alone.
+  // Start-up: redirect standard output to "ORVALog.txt" (when nodos is on). A log left by the
+  // previous run is first renamed to "ORVALog.prev.txt", replacing the one before it. Each line
+  // reaches the file when it is complete. A log file that cannot be made leaves standard output
+  // alone.
   static void redirectLog();
   // Start-up steps 1 to 8: utilities, settings, name, command link, title, report.
   static void init();
@@ -121,10 +128,13 @@ class ControllerApp {
   static std::string getnamedelimiter() { return namedelimiter; }
   static int getnamefirst() { return namefirst; }
   static int getnamelast() { return namelast; }
+  static TimecodeRate getframerate() { return framerate; }
 
  private:
   // The values that the settings file sets, back to their defaults.
   static void resetSettings();
+  // Renames a non-empty "ORVALog.txt" to "ORVALog.prev.txt".
+  static void keepPreviousLog();
 
   static std::unique_ptr<Utils> ownedUtils;
   static std::unique_ptr<SerOutPort> ownedLink;

@@ -25,6 +25,20 @@ class TextCodec {
   // byte for stays UTF-8 as a whole rather than lose that character.
   static std::string encode(std::string_view utf8, Encoding encoding);
 
+  // The UTF-8 byte-order mark that editors' tools and Windows Notepad put at the start of a
+  // file. It is no part of the text: readers skip it, and a file read with one is written back
+  // with one.
+  static constexpr std::string_view kBom = "\xEF\xBB\xBF";
+  static bool hasBom(std::string_view bytes) noexcept { return bytes.substr(0, 3) == kBom; }
+  // Removes the mark from the front of the bytes; answers whether there was one.
+  static bool stripBom(std::string& bytes) {
+    if (!hasBom(bytes)) {
+      return false;
+    }
+    bytes.erase(0, kBom.size());
+    return true;
+  }
+
   // Number of characters of a UTF-8 text.
   static std::size_t length(std::string_view utf8) noexcept;
   // Byte offset of character number `chars` (the end of the text when it has fewer).

@@ -26,7 +26,8 @@ int BcdTimecode::TCFBCD(std::uint8_t b, int pos, std::string& tc) {
   return tens * 10 + units;
 }
 
-std::optional<BcdTimecode::Decoded> BcdTimecode::decode(const std::uint8_t* ffssmmhh) {
+std::optional<BcdTimecode::Decoded> BcdTimecode::decode(const std::uint8_t* ffssmmhh,
+                                                        TimecodeRate rate) {
   Decoded d;
   d.text = "00:00:00:00";
   const int hours = TCFBCD(ffssmmhh[3], 0, d.text);
@@ -36,7 +37,9 @@ std::optional<BcdTimecode::Decoded> BcdTimecode::decode(const std::uint8_t* ffss
   if (!minutes || !seconds) {
     return std::nullopt;
   }
-  d.frames = hours * 108000 + *minutes * 1800 + *seconds * 30 + frames;
+  d.text[8] = rate.separator();
+  d.frames = rate.count({hours, *minutes, *seconds, frames});
+  d.dropFrame = (ffssmmhh[0] & kDropFrameBit) != 0;
   return d;
 }
 
@@ -60,9 +63,9 @@ std::array<std::uint8_t, 4> BcdTimecode::encode(const std::string& text, const s
   return {bcd(9), bcd(6), bcd(3), bcd(0)};
 }
 
-int BcdTimecode::framesOf(const std::string& text, const std::string& what) {
+int BcdTimecode::framesOf(const std::string& text, const std::string& what, TimecodeRate rate) {
   check(text, what);
-  return field(text, 0) * 108000 + field(text, 3) * 1800 + field(text, 6) * 30 + field(text, 9);
+  return rate.count({field(text, 0), field(text, 3), field(text, 6), field(text, 9)});
 }
 
 std::uint8_t BcdTimecode::checksum(const std::uint8_t* bytes, std::size_t count) {

@@ -66,6 +66,7 @@ LocalVCR::LocalVCR(CommandLink& sop, bool LANC, DeckView& view)
       LANC_(LANC),
       lx1_(ControllerApp::getlx1()),
       zarix_(ControllerApp::getzarix()),
+      rate_(ControllerApp::getframerate()),
       sleeper_(std::make_shared<ConditionSleeper>()),
       worker_(std::make_unique<OperatorWorker>(
           [this](const std::string& what) { println("Deck action failed: " + what); })) {}
@@ -340,7 +341,8 @@ void LocalVCR::CommandB8() {
   if (reply.count == 7 && reply.bytes[0] == 0x74) {
     // A reply whose minutes or seconds are not decimal digits is dropped whole: the previous
     // timecode stays, so a corrupt reply can never trigger an out point early.
-    if (auto tc = BcdTimecode::decode(&reply.bytes[2])) {
+    if (auto tc = BcdTimecode::decode(&reply.bytes[2], rate_)) {
+      checkDropFrame(tc->dropFrame);
       tcframes_.store(tc->frames);
       fields_.setTc(tc->text);
       view_.ShowTC(tc->text);
@@ -353,6 +355,18 @@ void LocalVCR::CommandB8() {
   if (reply.count >= 8 && reply.bytes[0] == 0x79) {
     ShowStat(ExtractStatusString(reply));
   }
+}
+
+void LocalVCR::checkDropFrame(bool deckSays) {
+  const int now = deckSays ? 1 : 0;
+  if (deckDropFrame_.exchange(now) == now || deckSays == rate_.dropFrame()) {
+    return;
+  }
+  const std::string line =
+      deckSays ? "Deck reports drop-frame timecode (29.97DF), but FrameRate is " + rate_.name()
+               : "Deck reports non-drop timecode, but FrameRate is 29.97DF";
+  println(line);
+  ShowStat(line);
 }
 
 void LocalVCR::CommandStatus() {
@@ -480,8 +494,8 @@ void LocalVCR::reviewclip() {
   const std::string cueText = fields_.cue();
   const std::string endText = fields_.end();
   const auto bcd = BcdTimecode::encode(cueText, "Cue point");
-  const int start = BcdTimecode::framesOf(cueText, "Cue point");
-  const int end = BcdTimecode::framesOf(endText, "Out point");
+  const int start = BcdTimecode::framesOf(cueText, "Cue point", rate_);
+  const int end = BcdTimecode::framesOf(endText, "Out point", rate_);
   {
     std::lock_guard lock(textMutex_);
     std::copy(bcd.begin(), bcd.end(), bscue_.begin() + 2);
@@ -492,8 +506,8 @@ void LocalVCR::reviewclip() {
   startframes_.store(start);
   endframes_.store(end);
   duration_.store(duration);
-  durationfr_.store(duration % 30);
-  durationsec_.store(duration / 30);
+  durationfr_.store(duration % rate_.nominal());
+  durationsec_.store(duration / rate_.nominal());
   ShowStat("Reviewing Clip of Duration= " + std::to_string(duration));
   if (!lx1_ && !zarix_ && !runWait(1000)) {
     return;

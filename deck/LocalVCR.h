@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/TimecodeRate.h"
 #include "deck/CommandTable.h"
 #include "deck/DeckView.h"
 #include "deck/FieldStore.h"
@@ -205,6 +206,8 @@ class LocalVCR {
   SerialReply exchange(std::span<const std::uint8_t> frame, bool force = false);
   void transport(std::span<const std::uint8_t> frame, int moving, bool settle);
   std::string ExtractStatusString(const SerialReply& reply);
+  // Tells the operator, once per change, when the deck's drop-frame flag and the setting differ.
+  void checkDropFrame(bool deckSays);
   void startPolling(int firstDelayMs);
   // Starts a cue thread with the current cue frame; answers it (null without a serial port).
   std::shared_ptr<CueThread> startCue();
@@ -226,6 +229,8 @@ class LocalVCR {
   const bool LANC_;
   const bool lx1_;
   const bool zarix_;
+  // The FrameRate setting: the deck's frame counts, a review's out point and duration.
+  const TimecodeRate rate_;
 
   std::atomic<bool> scriptactive_{false};
   std::atomic<bool> cueup_{false};
@@ -267,4 +272,6 @@ class LocalVCR {
   std::atomic<int> silentPolls_{0};
   std::atomic<bool> stale_{false};
   std::string note_;  // under textMutex_
+  // The deck's drop-frame flag in its last timecode reply: -1 before the first reply.
+  std::atomic<int> deckDropFrame_{-1};
 };

@@ -13,6 +13,7 @@ ScriptFile::ScriptFile(const std::string& path) {
   while (in.read(buf, sizeof buf) || in.gcount() > 0) {
     bytes.append(buf, static_cast<std::size_t>(in.gcount()));
   }
+  TextCodec::stripBom(bytes);  // a mark in front would spoil the first command word
   encoding_ = TextCodec::detect(bytes);
   text_ = TextCodec::decode(bytes, encoding_);
 }

@@ -21,6 +21,7 @@ struct ConverterOptions {
   int namelast = 10;  // end column of a name, exclusive
   std::string namedelimiter = ".";
   bool verbose = false;
+  TimecodeRate rate;  // the frame rate the source's times count in
 
   // The starting state as the program's settings hold it.
   static ConverterOptions fromSettings() {
@@ -36,6 +37,7 @@ struct ConverterOptions {
     o.namelast = ControllerApp::getnamelast();
     o.namedelimiter = ControllerApp::getnamedelimiter();
     o.verbose = ControllerApp::getverbose();
+    o.rate = ControllerApp::getframerate();
     o.clampNameColumns();
     return o;
   }

@@ -54,7 +54,8 @@ bool nextLine(const std::string& text, std::size_t& pos, std::string& line) {
 
 }  // namespace
 
-EditList::EditList() {
+EditList::EditList() : rate(ControllerApp::getframerate()) {
+  FCMString = std::string(1, rate.separator());
   setOutput(std::cout);
   for (int i = 0; i < kEntries; ++i) {
     EdNumArray[i] = eventNumber(i);
@@ -95,8 +96,8 @@ void EditList::println(std::string_view text) {
 
 void EditList::getduration(int i) {
   // Both conversions happen before anything is stored, so a failure changes nothing.
-  int in = Timecode::frames(SrcInArray.at(i));
-  int out = Timecode::frames(SrcOutArray.at(i));
+  int in = Timecode::frames(SrcInArray.at(i), rate);
+  int out = Timecode::frames(SrcOutArray.at(i), rate);
   startframes = in;
   endframes = out;
   duration = out - in;
@@ -124,22 +125,28 @@ std::string EditList::eventLine(int i, const std::string& recordIn,
   line += ' ';
   line += recordOut;
   line += " \r\n";
+  const std::string& name = ClipNameArray[i];
+  if (TextCodec::length(name) > 6 || name.find(' ') != std::string::npos) {
+    line += kClipNameComment;
+    line += name;
+    line += "\r\n";
+  }
   return line;
 }
 
 bool EditList::SaveEDL(const std::string& path) {
   std::string content = "TITLE: " + savename + " \r\n";
   content += "REM Made by " + ControllerApp::title + " \r\n";
-  content += "FCM: NON-DROP FRAME \r\n";
+  content += rate.dropFrame() ? "FCM: DROP FRAME \r\n" : "FCM: NON-DROP FRAME \r\n";
 
   // Compose every event before touching the disk: a malformed time must not cost the operator
   // the list saved there before.
-  std::string recordIn = "01:00:00" + FCMString + "00";
+  std::string recordIn = rate.text(rate.framesPerHour());  // 01:00:00:00
   for (int i = 0;; ++i) {
     std::string recordOut;
     try {
       getduration(i);
-      recordOut = Timecode::MakeZeroString2(recordIn, duration, FCMString);
+      recordOut = Timecode::MakeZeroString2(recordIn, duration, rate);
     } catch (const std::exception&) {
       std::string what = "source in";
       std::string text = SrcInArray[i];
@@ -154,7 +161,7 @@ bool EditList::SaveEDL(const std::string& path) {
     const bool last = i + 1 >= kEntries || SrcOutArray[i + 1] == TCString;
     // A list that runs backwards past the start of the record timeline has no record out to
     // write. On an earlier entry the next record in is refused above; the last one is here.
-    if (last && Timecode::frames(recordIn) + duration < 0) {
+    if (last && Timecode::frames(recordIn, rate) + duration < 0) {
       println("EDL not saved: entry " + std::to_string(i + 1) + " record out \"" + recordOut +
               "\" is before 00:00:00:00");
       return false;
@@ -166,8 +173,11 @@ bool EditList::SaveEDL(const std::string& path) {
     }
   }
 
-  // Written back in the encoding the list was loaded in.
+  // Written back in the encoding the list was loaded in, with its byte-order mark if it had one.
   content = TextCodec::encode(content, encoding);
+  if (bom) {
+    content.insert(0, TextCodec::kBom);
+  }
 
   struct stat st {};
   const bool exists = ::stat(path.c_str(), &st) == 0;
@@ -238,7 +248,8 @@ bool EditList::getsourcetime(std::string_view line, std::size_t from) {
   if (TextCodec::length(line) < 20) {
     return true;
   }
-  std::size_t p = line.find(':', from);
+  // Drop-frame times may carry ';' where the others have ':'.
+  std::size_t p = line.find_first_of(":;", from);
   if (p == std::string_view::npos || TextCodec::length(line.substr(0, p)) < 20 ||
       !Timecode::isnumeric(line[p - 1])) {
     return true;
@@ -267,6 +278,27 @@ bool EditList::getsourcetime(std::string_view line, std::size_t from) {
   return true;
 }
 
+void EditList::takeClipName(std::string_view comment, int entry) {
+  if (entry < 0 || comment.substr(0, kClipNameComment.size()) != kClipNameComment) {
+    return;
+  }
+  std::string_view name = comment.substr(kClipNameComment.size());
+  while (!name.empty() && (name.front() == ' ' || name.front() == '\t')) {
+    name.remove_prefix(1);
+  }
+  while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) {
+    name.remove_suffix(1);
+  }
+  // Only a name that this list's own reel column was cut from: the event line then holds its
+  // first six characters up to the first blank. Another tool's clip name under an unrelated
+  // or longer reel (a source file name) is no name of this entry.
+  std::string_view reel = TextCodec::cut(name, 0, 6);
+  reel = reel.substr(0, reel.find(' '));
+  if (!reel.empty() && ClipNameArray[entry] == reel) {
+    ClipNameArray[entry] = std::string(name);
+  }
+}
+
 int EditList::LoadEDL(const std::string& path) {
   println(" ");
   // Only regular files: a directory cannot be read, and a pipe or device could hold the
@@ -291,6 +323,7 @@ int EditList::LoadEDL(const std::string& path) {
   for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, file.get())) > 0;) {
     bytes.append(buf, n);
   }
+  bom = TextCodec::stripBom(bytes);
   encoding = TextCodec::detect(bytes);
   const std::string text = TextCodec::decode(bytes, encoding);
 
@@ -304,6 +337,13 @@ int EditList::LoadEDL(const std::string& path) {
       // title line and must not become an entry.
       bool titleLine = first ? line.compare(0, 2, "IT") == 0 : line.compare(0, 3, "TIT") == 0;
       first = false;
+      // A comment is never an event, however long; one may carry the whole name of the entry
+      // before it.
+      const std::size_t lead = line.find_first_not_of(" \t");
+      if (lead != std::string::npos && line[lead] == '*') {
+        takeClipName(line.substr(lead), i - 1);
+        continue;
+      }
       // Lengths and positions count characters.
       const std::size_t length = TextCodec::length(line);
       if (length <= 5) {

@@ -15,8 +15,7 @@ const std::string kPause = "PAUSE";
 constexpr int kSet[32] = {350, 335, 320, 305, 290, 275, 261, 246, 231, 221, 211,
                           202, 192, 182, 172, 163, 153, 143, 134, 124, 114, 105,
                           100, 95,  90,  85,  81,  76,  70,  66,  61,  58};
-constexpr int kFramesPerMinute = 1800;
-constexpr int kLongestProgram = 1260000;  // 700 minutes
+constexpr int kLongestProgramMinutes = 700;
 
 bool endsWith(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
@@ -173,13 +172,14 @@ std::string RecorderList::optimize() const {
   std::string result = "SET R:16 F:1";
   const std::string& first = lxedl_[0];
   if (first.size() > 15) {
-    const auto out = SourceEvent::calcframes(timestring2_);
-    const auto in = SourceEvent::calcframes(from(first, 4, 11));
+    const auto out = SourceEvent::calcframes(timestring2_, opts_.rate);
+    const auto in = SourceEvent::calcframes(from(first, 4, 11), opts_.rate);
     if (out && in) {
+      // The program's length against each rate's recording time, in the rate's own frames.
       const int d = *out - *in;
-      if (d > 0 && d <= kLongestProgram) {
+      if (d > 0 && d <= opts_.rate.framesIn(kLongestProgramMinutes)) {
         int i = 0;
-        while (i < 32 && !(kSet[i] * kFramesPerMinute < d)) {
+        while (i < 32 && !(opts_.rate.framesIn(kSet[i]) < d)) {
           ++i;
         }
         if (i > 1) {

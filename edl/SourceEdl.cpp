@@ -113,6 +113,7 @@ SourceEdl::ReadResult SourceEdl::read(const std::string& path,
     return ok && static_cast<int>(lines.size()) < capacity;
   };
   char buf[65536];
+  bool firstChunk = true;
   // A regular file is read to its end whatever readsofar says; the size test only matters for
   // files that grow while being read, which are cut at the length seen when reading began.
   while (!done) {
@@ -127,7 +128,16 @@ SourceEdl::ReadResult SourceEdl::read(const std::string& path,
     if (n == 0) {
       break;
     }
-    for (ssize_t i = 0; i < n && !done; ++i) {
+    ssize_t from = 0;
+    if (firstChunk) {
+      firstChunk = false;
+      // A byte-order mark is no part of the first line (its first byte would end the reading).
+      if (n >= 3 && TextCodec::hasBom(std::string_view(buf, 3))) {
+        from = 3;
+        readsofar += 3;
+      }
+    }
+    for (ssize_t i = from; i < n && !done; ++i) {
       const char c = buf[i];
       if (pendingCr) {
         pendingCr = false;

@@ -36,7 +36,7 @@ std::optional<SourceEvent> SourceEvent::recognise(std::string_view line) {
   return ev;
 }
 
-std::optional<int> SourceEvent::calcframes(std::string_view timecode) {
+std::optional<int> SourceEvent::calcframes(std::string_view timecode, TimecodeRate rate) {
   if (timecode.size() < 11) {
     return std::nullopt;
   }
@@ -49,11 +49,8 @@ std::optional<int> SourceEvent::calcframes(std::string_view timecode) {
     }
     digits[i] = c - '0';
   }
-  const int hours = digits[0] * 10 + digits[1];
-  const int minutes = digits[2] * 10 + digits[3];
-  const int seconds = digits[4] * 10 + digits[5];
-  const int frames = digits[6] * 10 + digits[7];
-  return hours * 108000 + minutes * 1800 + seconds * 30 + frames;
+  return rate.count({digits[0] * 10 + digits[1], digits[2] * 10 + digits[3],
+                     digits[4] * 10 + digits[5], digits[6] * 10 + digits[7]});
 }
 
 std::string SourceEvent::cutname(std::string_view line, const ConverterOptions& opts,

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "app/TimecodeRate.h"
+
 struct ConverterOptions;
 
 // One event recognised in a source EDL line: its source in and source out timecodes, and the
@@ -19,9 +21,10 @@ class SourceEvent {
   // before the second timecode is complete is no event.
   static std::optional<SourceEvent> recognise(std::string_view line);
 
-  // Frame count at 30 frames per second, no drop-frame correction; the separators are not
-  // looked at. nullopt when a digit position holds anything but a digit, or the text is short.
-  static std::optional<int> calcframes(std::string_view timecode);
+  // Frame count at the rate (30 frames per second, no drop-frame correction, unless told
+  // otherwise); the separators are not looked at. nullopt when a digit position holds
+  // anything but a digit, or the text is short.
+  static std::optional<int> calcframes(std::string_view timecode, TimecodeRate rate = {});
 
   static bool isnumeric(char c) { return c >= '0' && c <= '9'; }
   static bool iscolon(char c) { return c == ':'; }

@@ -10,7 +10,9 @@
 #include "edl/ConverterOptions.h"
 #include "edl/ConverterView.h"
 #include "edl/EdlConverter.h"
+#include "edl/FileIdentity.h"
 #include "edl/RecorderFile.h"
+#include "edl/SourceEvent.h"
 
 namespace {
 
@@ -36,8 +38,10 @@ const char* const kUsage =
     "  --name-first N        first column of a name (from 0)\n"
     "  --name-last N         end column of a name (exclusive), 1 to 31 past the first\n"
     "  --delimiter C         character that replaces blanks in names\n"
+    "  --fps RATE            frame rate of the source's times: 30, 25, 24 or 29.97DF\n"
     "  --help                show this text\n"
     "\n"
+    "OUTPUT never replaces SOURCE, under any name.\n"
     "Exit status: 0 done, 1 a file could not be read or written, 2 wrong usage.\n";
 
 // No pauses and no chatter on the command line: standard output may carry the list. The lines
@@ -84,6 +88,7 @@ int run(const std::vector<std::string>& args) {
   ConverterOptions opts = ConverterOptions::fromSettings();
   std::vector<std::string> files;
   bool optionsEnded = false;
+  bool nameLastGiven = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (optionsEnded || a.size() < 2 || a.compare(0, 1, "-") != 0) {
@@ -118,11 +123,27 @@ int run(const std::vector<std::string>& args) {
       opts.namefirst = takeInt(args, i);
     } else if (a == "--name-last") {
       opts.namelast = takeInt(args, i);
+      nameLastGiven = true;
     } else if (a == "--delimiter") {
       const std::string value = takeValue(args, i);
       opts.namedelimiter = value.substr(0, 1);
+    } else if (a == "--fps") {
+      const std::string value = takeValue(args, i);
+      const auto rate = TimecodeRate::parse(value);
+      if (!rate) {
+        throw UsageError{"option --fps needs 30, 25, 24 or 29.97DF, not '" + value + "'"};
+      }
+      opts.rate = *rate;
     } else {
       throw UsageError{"unknown option " + a};
+    }
+  }
+  if (nameLastGiven) {
+    const int first = opts.namefirst < 0 ? 0 : opts.namefirst;
+    const long long width = static_cast<long long>(opts.namelast) - first;
+    if (width < 1 || width > 31) {
+      throw UsageError{"option --name-last must be 1 to 31 past the first column (" +
+                       std::to_string(first) + "), not " + std::to_string(opts.namelast)};
     }
   }
   opts.clampNameColumns();
@@ -140,6 +161,15 @@ int run(const std::vector<std::string>& args) {
     }
   }
 
+  // The list must never replace its source: not by the same name, nor by another path (a
+  // link, another spelling of the folder) to the same file.
+  const std::string target =
+      files.size() == 2 ? outDir + RecorderFile::fileName(outName) : std::string();
+  if (!target.empty() && FileIdentity::same(files[0], target)) {
+    std::cerr << "orva-convert: " << files[1] << ": is the source EDL; nothing written\n";
+    return kFileError;
+  }
+
   QuietView view(opts.verbose);
   EdlConverter converter(opts, &view);
   const auto status = converter.load("", files[0]);
@@ -150,6 +180,14 @@ int run(const std::vector<std::string>& args) {
   if (status == EdlConverter::LoadStatus::ReadError) {
     std::cerr << "orva-convert: " << files[0] << ": problem reading file\n";
     return kFileError;
+  }
+  int events = 0;
+  for (int i = 0; i < converter.rawlinecount(); ++i) {
+    events += SourceEvent::recognise(converter.source().line(i)) ? 1 : 0;
+  }
+  if (events == 0) {
+    std::cerr << "orva-convert: " << files[0]
+              << ": warning: no event lines found; the list holds no recordings\n";
   }
   if (files.size() == 1) {
     const std::string text = converter.fileText();

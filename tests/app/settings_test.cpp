@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -291,4 +292,57 @@ TEST_F(SettingsTest, ReportShowsTheRawTextsAndTheZarixLines) {
   EXPECT_EQ(r.find("Compression"), std::string::npos);
   EXPECT_NE(r.find("\nFilter           = 16\n"), std::string::npos);
   EXPECT_NE(r.find("\nFirstNameColumn  = -4\n"), std::string::npos);
+}
+
+// FrameRate: 30 when absent, the report line only when it is not 30, and an unknown value
+// falls back to 30 with one line saying so.
+TEST_F(SettingsTest, FrameRateChoosesTheRateAndReportsOnlyAChange) {
+  using Kind = TimecodeRate::Kind;
+  struct Case {
+    const char* line;
+    Kind kind;
+    const char* reportLine;  // "" when the report has none
+    int logLines;
+  } cases[] = {
+      {"", Kind::Fps30, "", 0},
+      {"FrameRate = 30\n", Kind::Fps30, "", 0},
+      {"FrameRate = 25\n", Kind::Fps25, "Frame Rate       = 25\n", 0},
+      {"FrameRate = 24 \n", Kind::Fps24, "Frame Rate       = 24\n", 0},
+      {"FrameRate = 29.97DF\n", Kind::Fps2997Df, "Frame Rate       = 29.97DF\n", 0},
+      {"FrameRate = 29.97df\n", Kind::Fps2997Df, "Frame Rate       = 29.97DF\n", 0},
+      {"FrameRate = 29.97\n", Kind::Fps30, "", 1},
+      {"FrameRate = PAL\n", Kind::Fps30, "", 1},
+  };
+  load(kFullFile);
+  const std::string plain = report();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    const std::string log = loadWith(c.line);
+    EXPECT_EQ(App::getframerate().kind(), c.kind);
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), c.logLines) << log;
+    if (c.logLines > 0) {
+      EXPECT_NE(log.find("30 is used"), std::string::npos) << log;
+    }
+    std::string expected = plain;
+    expected.insert(expected.find("Compression"), c.reportLine);
+    EXPECT_EQ(report(), expected);
+  }
+}
+
+// Slips an operator cannot see: blanks after the port name, a key in the wrong letter case,
+// a byte-order mark in front of the first key.
+TEST_F(SettingsTest, TypingSlipsAreMendedOrNamed) {
+  std::string log = load(
+      "\xEF\xBB\xBF"
+      "COMPort = SIM  \t\nVCRType = LANC\n");
+  EXPECT_EQ(App::comport1, "SIM");
+  EXPECT_TRUE(App::getlanc());
+  EXPECT_EQ(log, "");
+  log = load("comport = /dev/ttyS3\nVCRTYPE = LANC\nUserNote = x\nNoSuchKey = 1\n");
+  EXPECT_EQ(App::comport1, "COM1");  // keys stay case-sensitive
+  EXPECT_FALSE(App::getlanc());
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2) << log;
+  EXPECT_NE(log.find("\"comport\""), std::string::npos) << log;
+  EXPECT_NE(log.find("known key is COMPort\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("known key is VCRType\n"), std::string::npos) << log;
 }

@@ -32,9 +32,12 @@ std::string lastLine(const std::string& text) {
 
 }  // namespace
 
-TEST(RedirectLog, EveryFinishedLineIsInTheLogBeforeAnAbruptEnd) {
+// The previous run's log moves to ORVALog.prev.txt (replacing the one before), so the reason
+// for a failed start survives the next start.
+TEST(RedirectLog, EveryFinishedLineIsInTheLogBeforeAnAbruptEndAndThePreviousLogIsKept) {
   TempDir dir;
-  dir.write("ORVALog.txt", "output of the previous run, which must go\n");
+  dir.write("ORVALog.txt", "output of the previous run\n");
+  dir.write("ORVALog.prev.txt", "output of the run before\n");
   EXPECT_EXIT(
       {
         if (::chdir(dir.path().c_str()) != 0) {
@@ -49,6 +52,7 @@ TEST(RedirectLog, EveryFinishedLineIsInTheLogBeforeAnAbruptEnd) {
       },
       ::testing::ExitedWithCode(7), "");
   EXPECT_EQ(dir.read("ORVALog.txt"), "from the stream\nfrom printf\n");
+  EXPECT_EQ(dir.read("ORVALog.prev.txt"), "output of the previous run\n");
 }
 
 TEST(RedirectLog, OffLeavesStandardOutputAlone) {

@@ -124,6 +124,42 @@ TEST_F(CueTest, DurationRoundsTowardZero) {
   EXPECT_EQ(v.getdurationfr(), -15);
 }
 
+// The duration text and the out point count in the FrameRate setting's frames, so the stop
+// goes out on the label before the out point at that rate.
+TEST_F(CueTest, DurationAndOutPointCountInTheFrameRate) {
+  using K = TimecodeRate::Kind;
+  struct Case {
+    K kind;
+    const char* in;
+    const char* out;
+    int duration, endframes, sec, fr;
+  } cases[] = {
+      {K::Fps30, "00:00:10:00", "00:00:11:07", 37, 337, 1, 7},
+      {K::Fps25, "00:00:10:00", "00:00:11:12", 37, 287, 1, 12},
+      {K::Fps24, "00:00:10:00", "00:00:12:00", 48, 288, 2, 0},
+      {K::Fps2997Df, "00:00:59;28", "00:01:00;02", 2, 1800, 0, 2},
+      {K::Fps2997Df, "00:09:59:00", "00:10:00;00", 30, 17982, 1, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.out);
+    auto& v = make(Kind::Tape, TimecodeRate(c.kind));
+    const auto before = view.calls().size();
+    link.port = false;
+    v.editCueText(c.in);
+    v.editEndText(c.out);
+    v.reviewclip();
+    EXPECT_EQ(v.getduration(), c.duration);
+    EXPECT_EQ(v.getendframes(), c.endframes);
+    EXPECT_EQ(v.getdurationsec(), c.sec);
+    EXPECT_EQ(v.getdurationfr(), c.fr);
+    const auto all = view.calls();
+    const Seq calls(all.begin() + before, all.end());
+    EXPECT_NE(
+        indexOf(calls, "ShowStatus Reviewing Clip of Duration= " + std::to_string(c.duration)),
+        calls.size());
+  }
+}
+
 TEST_F(CueTest, NeverCuedUpGivesUpAndStillShowsCued) {
   for (Kind kind : {Kind::Tape, Kind::Lx1}) {
     auto& v = make(kind);

@@ -15,6 +15,7 @@
 #include "deck/support/FakeView.h"
 #include "serial/SerOutPort.h"
 #include "sim/DeckSimChild.h"
+#include "sim/FrameRate.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ bool eventually(const std::function<bool()>& pred, int timeoutMs) {
   return true;
 }
 
-std::optional<int> framesOfReply(const std::string& hex) {
+std::optional<int> framesOfReply(const std::string& hex, TimecodeRate rate = {}) {
   std::istringstream in(hex);
   std::vector<std::uint8_t> b;
   unsigned v;
@@ -45,7 +46,7 @@ std::optional<int> framesOfReply(const std::string& hex) {
   if (b.size() != 7 || b[0] != 0x74) {
     return std::nullopt;
   }
-  auto d = BcdTimecode::decode(&b[2]);
+  auto d = BcdTimecode::decode(&b[2], rate);
   return d ? std::optional<int>(d->frames) : std::nullopt;
 }
 
@@ -260,6 +261,68 @@ TEST_F(DeckSimTest, TapeReviewStopsAtTheOutPoint) {
   EXPECT_LE(*trigger - (out - 1), 1);
   EXPECT_LE(*rest - (out - 1), 2);
   EXPECT_TRUE(log.waitForEntry("view unlock", 1, 0));
+}
+
+// At 25 frames/s and 29.97 drop-frame, with the setting matching the deck, the stop goes out on
+// the label before the out point, also where that label is in the previous second or minute.
+TEST_F(DeckSimTest, TapeReviewAtEachRateStopsOneFrameBeforeTheOutPoint) {
+  struct Case {
+    const char* fps;
+    TimecodeRate rate;
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"25", TimecodeRate(TimecodeRate::Kind::Fps25), "00:00:10:00", "00:00:12:00"},
+      {"25", TimecodeRate(TimecodeRate::Kind::Fps25), "00:00:58:10", "00:01:00:00"},
+      {"29.97df", TimecodeRate(TimecodeRate::Kind::Fps2997Df), "00:00:58;10", "00:01:00;02"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.fps) + " " + c.out);
+    ASSERT_TRUE(open("vtr", {"--fps", c.fps}));
+    ControllerApp::framerate = c.rate;
+    vcr = std::make_unique<LocalVCR>(*link, false, view);  // takes the rate
+    vcr->setLineSink([this](const std::string& line) {
+      std::lock_guard lock(linesMutex);
+      lines.push_back(line);
+    });
+    // The emulator's own counting of the out point: the controller must agree with it.
+    const int out = FrameRate::parse(c.fps)->frameOf(
+        {std::stoi(std::string(c.out, 0, 2)), std::stoi(std::string(c.out + 3, 2)),
+         std::stoi(std::string(c.out + 6, 2)), std::stoi(std::string(c.out + 9, 2))});
+    vcr->GetTC();
+    vcr->setCueText(c.in);
+    vcr->setEndText(c.out);
+    vcr->reviewclip();
+    EXPECT_EQ(vcr->getendframes(), out);
+    ASSERT_TRUE(eventually([&] { return printed("Cue/Review/Play Finished!"); }, 30000));
+    const auto polls = countIn(sim->transcript(), "61 0C 03 70");
+    ASSERT_TRUE(
+        eventually([&] { return countIn(sim->transcript(), "61 0C 03 70") >= polls + 5; }, 3000));
+    vcr->close();
+    const auto t = sim->transcript();
+    auto play =
+        std::find_if(t.begin(), t.end(), [](const Line& l) { return l.in && l.hex == "20 01 21"; });
+    ASSERT_NE(play, t.end());
+    auto stop =
+        std::find_if(play, t.end(), [](const Line& l) { return l.in && l.hex == "20 00 20"; });
+    ASSERT_NE(stop, t.end());
+    std::optional<int> trigger, rest;
+    for (auto it = play; it != t.end(); ++it) {
+      if (!it->in) {
+        if (auto f = framesOfReply(it->hex, c.rate)) {
+          (it < stop ? trigger : rest) = f;
+        }
+      }
+    }
+    ASSERT_TRUE(trigger && rest);
+    std::cout << c.fps << " review to " << c.out << ": stop sent at " << (*trigger - (out - 1))
+              << " frames past out - 1; deck rests " << (*rest - (out - 1)) << "\n";
+    EXPECT_GE(*trigger, out - 1);
+    EXPECT_LE(*trigger - (out - 1), 1);
+    EXPECT_LE(*rest - (out - 1), 2);
+    TearDown();
+    lines.clear();
+  }
 }
 
 TEST_F(DeckSimTest, Lx1RevAllClipEndsWithThePauseAloneAtTheOutPoint) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "deck/TCThread.h"
 #include "deck/support/DeckFixture.h"
 
@@ -178,4 +180,43 @@ TEST_F(PollingTest, ASilentDeckShowsAStaleDisplayUntilItsFirstReply) {
   v.CommandB8();
   EXPECT_EQ(view.calls(), (Seq{"ShowTC 01:00:00:00", "stale", "live", "ShowTC 01:00:00:01",
                                "ShowTC 01:00:00:01"}));
+}
+
+// The deck marks drop-frame in bit 6 of the frames byte. When that and the FrameRate setting
+// disagree the operator is told once per change, in the log and the status line; at 29.97DF
+// the display writes ';' before the frames.
+TEST_F(PollingTest, DeckDropFrameFlagAgainstTheSettingIsToldOncePerChange) {
+  using K = TimecodeRate::Kind;
+  const std::string toldDf = "Deck reports drop-frame timecode (29.97DF), but FrameRate is 30";
+  const std::string toldNdf = "Deck reports non-drop timecode, but FrameRate is 29.97DF";
+  struct Case {
+    K setting;
+    std::vector<bool> flags;  // the flag in successive replies
+    std::vector<std::string> told;
+    const char* shown;
+  } cases[] = {
+      {K::Fps30, {false, false}, {}, "01:02:03:04"},
+      {K::Fps30, {true, true, false, true}, {toldDf, toldDf}, "01:02:03:04"},
+      {K::Fps2997Df, {true, true}, {}, "01:02:03;04"},
+      {K::Fps2997Df, {false, false, false}, {toldNdf}, "01:02:03;04"},
+  };
+  for (const auto& c : cases) {
+    auto& v = make(Kind::Tape, TimecodeRate(c.setting));
+    const auto linesBefore = lines().size();
+    const auto callsBefore = view.calls().size();
+    for (bool flag : c.flags) {
+      link.setTimecodeReply(
+          {0x74, 0x04, static_cast<std::uint8_t>(flag ? 0x44 : 0x04), 0x03, 0x02, 0x01, 0x00});
+      v.CommandB8();
+    }
+    const auto all = lines();
+    EXPECT_EQ(Seq(all.begin() + linesBefore, all.end()), c.told);
+    const auto allCalls = view.calls();
+    const Seq calls(allCalls.begin() + callsBefore, allCalls.end());
+    for (const std::string& t : c.told) {
+      EXPECT_EQ(std::count(calls.begin(), calls.end(), "ShowStatus " + t),
+                std::count(c.told.begin(), c.told.end(), t));
+    }
+    EXPECT_EQ(v.tcText(), c.shown);
+  }
 }

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <fstream>
 
 #include "deck/ScriptFile.h"
@@ -167,6 +170,17 @@ TEST_F(ScriptTest, CloseEndsARunningScript) {
   EXPECT_TRUE(log.frames().empty());
   EXPECT_EQ(lines().back(), " ");
   EXPECT_FALSE(v.getscriptactive());
+}
+
+TEST(ScriptFile, AByteOrderMarkIsNoPartOfTheFirstWord) {
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("orva-bom-script-" + std::to_string(::getpid()) + ".txt"))
+                               .string();
+  std::ofstream(path, std::ios::binary) << "\xEF\xBB\xBFPlay\r\nStop\r\n";
+  ScriptFile file(path);
+  EXPECT_EQ(file.next(), "Play");
+  EXPECT_EQ(file.next(), "Stop");
+  std::filesystem::remove(path);
 }
 
 TEST(ScriptFile, MissingFileHasNoLines) {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -107,6 +108,57 @@ TEST_F(Cli, ExitStatusOnBadUseAndFiles) {
   EXPECT_EQ(run("src.edl no/such/folder/list.edl"), 1);
   EXPECT_EQ(run("--help"), 0);
   EXPECT_NE(out_.find("Usage: orva-convert"), std::string::npos);
+}
+
+// The list never replaces its source, by the same name or any other path to the same file:
+// one line, nothing written, status 1.
+TEST_F(Cli, NeverWritesOverItsSource) {
+  const std::string source = read("src.edl");
+  write("clips.edl", source);
+  fs::create_directory(dir_ + "/sub");
+  fs::create_symlink(dir_ + "/src.edl", dir_ + "/link.edl");
+  struct Case {
+    std::string source, output;
+  } cases[] = {{"src.edl", "src.edl"},
+               {"src.edl", "./src.edl"},
+               {"clips.edl", "clips"},  // ".edl" appended
+               {"src.edl", dir_ + "/sub/../src.edl"},
+               {"src.edl", "link.edl"},
+               {"link.edl", "src.edl"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.source + " " + c.output);
+    EXPECT_EQ(run(c.source + " " + c.output), 1);
+    EXPECT_NE(err_.find("is the source EDL; nothing written"), std::string::npos) << err_;
+    EXPECT_EQ(std::count(err_.begin(), err_.end(), '\n'), 1);
+    EXPECT_EQ(read("src.edl"), source);
+    EXPECT_EQ(read("clips.edl"), source);
+    EXPECT_TRUE(fs::is_symlink(dir_ + "/link.edl"));
+  }
+}
+
+TEST_F(Cli, WarnsOnAnEmptySourceAndRefusesOptionsBeyondTheirRange) {
+  write("empty.edl", "TITLE: NOTHING\nFCM: NON-DROP FRAME\n");
+  EXPECT_EQ(run("empty.edl"), 0);
+  EXPECT_EQ(out_, "PIONEER-DVDRec-EDL 002\r\n001 INI\r\n002 FNL\r\n");
+  EXPECT_NE(err_.find("no event lines"), std::string::npos);
+  EXPECT_EQ(run("src.edl"), 0);
+  EXPECT_EQ(err_, "");
+  struct Case {
+    const char* args;
+    int status;
+  } cases[] = {
+      {"--name-first 1 --name-last 32 src.edl", 0},
+      {"--name-first 1 --name-last 33 src.edl", 2},
+      {"--name-first 5 --name-last 5 src.edl", 2},
+      {"--name-last -3 src.edl", 2},
+      {"--fps 25 src.edl", 0},
+      {"--fps 29.97DF src.edl", 0},
+      {"--fps 50 src.edl", 2},
+      {"--fps", 2},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(run(c.args), c.status) << c.args << ": " << err_;
+  }
 }
 
 }  // namespace

@@ -57,8 +57,10 @@ TEST(SourceEdlRead, StopsAtALineThatDoesNotStartPrintable) {
   SourceEdl edl;
   edl.read(dir.write("tab.edl", "TITLE: X\n\nline\n\tthird\nmore\n"));
   EXPECT_EQ(edl.rawlinecount(), 3);  // the empty line counts; the tab line ends reading
+  // A byte-order mark in front is no part of the first line.
   edl.read(dir.write("bom.edl", "\xEF\xBB\xBFTITLE: X\n" + kEvent + "\n"));
-  EXPECT_EQ(edl.rawlinecount(), 0);
+  EXPECT_EQ(edl.rawlinecount(), 2);
+  EXPECT_EQ(edl.line(0), "TITLE: X");
   edl.read(dir.write("del.edl", "\x7F ok\n\x80 no\n"));
   EXPECT_EQ(edl.rawlinecount(), 1);
   // Later bytes above 0x7F of a file that is not UTF-8 are ISO 8859-1 characters, one each,

@@ -98,6 +98,7 @@ TEST_F(EditListFiles, RecordTimesRunOnAndReelFieldWidths) {
                          "01:00:10:15 \r\n"
                          "003  LONGNA    AA/V  C        02:00:00:00 01:59:59:00 01:00:10:15 "
                          "01:00:09:15 \r\n"
+                         "* FROM CLIP NAME: LONGNAME\r\n"
                          "004  ABCDE    AA/V  C        10-00-00-00 10:00:01:00 01:00:09:15 "
                          "01:00:10:15 \r\n");
 }
@@ -421,4 +422,36 @@ TEST_F(EditListFiles, AnyBytesLoadWithoutFailing) {
     std::string line = "T\n" + std::string(len, '1') + ":" + std::string(len / 2, '2');
     EXPECT_GE(list_.LoadEDL(write("edge.edl", line)), 0);
   }
+}
+
+// A name the six-character reel column cannot hold goes whole on a clip-name comment after its
+// event and comes back whole; a comment line is never an entry, however long; another tool's
+// clip name under an unrelated reel leaves the reel as the name.
+TEST_F(EditListFiles, LongNamesRoundTripThroughTheClipNameComment) {
+  const std::string names[] = {"Interview A", "Short", "Ünïcødé names", "A B", "SixChr"};
+  for (int i = 0; i < 5; ++i) {
+    list_.ClipNameArray[i] = names[i];
+    list_.SrcInArray[i] = "00:00:1" + std::to_string(i) + ":00";
+    list_.SrcOutArray[i] = "00:00:2" + std::to_string(i) + ":00";
+  }
+  const std::string text = saved();
+  EXPECT_NE(text.find("01:00:10:00 \r\n* FROM CLIP NAME: Interview A\r\n002  Short "),
+            std::string::npos);
+  EXPECT_EQ(text.find("CLIP NAME: Short"), std::string::npos);
+  EXPECT_EQ(text.find("CLIP NAME: SixChr"), std::string::npos);
+  EditList again;
+  again.setOutput(log_);
+  ASSERT_EQ(again.LoadEDL(path("list.edl")), 5);
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(again.ClipNameArray[i], names[i]);
+  }
+
+  const std::string longComment = "* " + std::string(70, 'x') + " 00:00:01:00 00:00:02:00";
+  write("other.edl", "TITLE: X\r\n" + event("001", "AX", "00:00:01:00", "00:00:02:00") +
+                         "\r\n* FROM CLIP NAME: AX_FROM_CAMERA.MOV\r\n" + longComment + "\r\n" +
+                         event("002", "CAMERA", "00:00:03:00", "00:00:04:00") +
+                         "\r\n  * FROM CLIP NAME: CAMERA TWO\r\n");
+  ASSERT_EQ(again.LoadEDL(path("other.edl")), 2);
+  EXPECT_EQ(again.ClipNameArray[0], "AX");  // the reel is not the start of the name
+  EXPECT_EQ(again.ClipNameArray[1], "CAMERA TWO");
 }

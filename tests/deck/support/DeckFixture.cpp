@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <thread>
 
-LocalVCR& DeckFixture::make(Kind kind) {
+LocalVCR& DeckFixture::make(Kind kind, TimecodeRate rate) {
   ControllerApp::resetDefaults();
   ControllerApp::lx1 = kind == Kind::Lx1;
   ControllerApp::zarix = kind == Kind::Zarix;
   ControllerApp::lanc = kind == Kind::Lanc;
   ControllerApp::stoponexit = false;
   ControllerApp::useclipboard = false;
+  ControllerApp::framerate = rate;
   // A closed controller has shut its sleeper down: each controller gets a fresh one.
   sleeper = std::make_shared<RecordingSleeper>(log);
   vcr = std::make_unique<LocalVCR>(link, kind == Kind::Lanc, view);

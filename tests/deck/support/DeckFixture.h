@@ -23,7 +23,8 @@ enum class Kind { Tape, Lx1, Zarix, Lanc };
 class DeckFixture : public ::testing::Test {
  protected:
   void TearDown() override;
-  LocalVCR& make(Kind kind = Kind::Tape);
+  // The controller counts timecode at `rate` (the FrameRate setting).
+  LocalVCR& make(Kind kind = Kind::Tape, TimecodeRate rate = {});
   std::vector<std::string> lines() const;
   bool waitForLine(const std::string& line, int timeoutMs = 5000);
   // Checks pred every millisecond until it holds or the deadline passes.
