@@ -2,6 +2,7 @@
 
 #include <iosfwd>
 #include <memory>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -48,6 +49,13 @@ class ControllerApp {
   static std::string NLString;
   static int namelast;
   static std::string namedelimiter;
+  // Remote control: the session server's port ("RemotePort"), the HyperDeck server's port
+  // ("HyperDeckPort"), 0 when off; the networks besides loopback whose clients may connect
+  // ("RemoteAllow", comma-separated CIDR). remotekeys: the file names at least one of them.
+  static int remoteport;
+  static int hyperdeckport;
+  static std::string remoteallow;
+  static bool remotekeys;
   static TimecodeRate framerate;  // "FrameRate": 30 (default), 25, 24 or 29.97DF
 
   // --- fixed values ---
@@ -67,6 +75,11 @@ class ControllerApp {
   static Utils* utils;     // owned by start-up (lives for the whole process)
   static SerOutPort* sop;  // owned by start-up (lives for the whole process)
   static LocalVCR* svcr;   // owned by main(); non-owning here
+
+  // How a fatal start-up condition waits before the process ends: given the message and the
+  // pause in ms. Unset, it pauses the main thread; a program with a display sets it to show the
+  // message in a small window for that time as well.
+  static std::function<void(const std::string& message, int ms)> fatalPause;
 
   static constexpr const char* kSettingsFile = "ORVASettings.txt";
   static constexpr const char* kLogFile = "ORVALog.txt";

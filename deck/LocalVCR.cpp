@@ -98,6 +98,9 @@ void LocalVCR::close() {
   if (closed_.load()) {
     return;
   }
+  if (closingHook_) {
+    closingHook_();
+  }
   closing_.store(true);
   sleeper_->shutdown();  // every wait of polling, cue threads, the worker and scripts ends now
 
@@ -135,14 +138,26 @@ void LocalVCR::close() {
 }
 
 void LocalVCR::post(std::function<void()> action) {
+  clearNote();
   worker_->post(std::move(action));
 }
 
 void LocalVCR::postRun(std::function<void()> action) {
+  clearNote();
   worker_->post(std::move(action), true);
 }
 
+void LocalVCR::clearNote() {
+  // A script's error note is read until the operator does something else; a running script
+  // keeps its own note.
+  std::lock_guard lock(textMutex_);
+  if (note_.rfind("Script Error", 0) == 0) {
+    note_.clear();
+  }
+}
+
 void LocalVCR::takeover(std::function<void()> action, bool run) {
+  clearNote();
   // The run is marked taken over before its review is ended: a review that ends now must find
   // the mark when it returns, or RevALL and a script would go on to their next step.
   // Checked again when the action runs: a review the ended run started in the meantime ends too.
@@ -157,7 +172,8 @@ void LocalVCR::takeover(std::function<void()> action, bool run) {
     SettleDown();
   }
   {
-    // A review still cueing or settling finishes at once too, so its lock goes now.
+    // Every cue still waiting for the deck (cue, cue-and-play, review) finishes at once without
+    // another frame, so its lock goes now and no pause arrives later by itself.
     std::lock_guard lock(threadsMutex_);
     for (auto& cue : cuethreads_) {
       cue->abandon();
@@ -198,6 +214,7 @@ void LocalVCR::CommandB0(std::span<const std::uint8_t> frame) {
 
 void LocalVCR::transport(std::span<const std::uint8_t> frame, int moving, bool settle) {
   CommandB0(frame);
+  view_.centreShuttle();
   if (moving >= 0) {
     moving_.store(moving);
   }
@@ -219,6 +236,7 @@ void LocalVCR::pause() {
     }
   }
   CommandB0(bspause);
+  view_.centreShuttle();
 }
 
 void LocalVCR::stop() {
@@ -309,6 +327,21 @@ void LocalVCR::startPolling(int firstDelayMs) {
 void LocalVCR::CommandB8() {
   const SerialReply reply = exchange(bsgettc);
   NumBytes_.store(reply.count);
+  const bool answered = reply.count > 0;
+  if (closing_.load()) {
+    return;
+  }
+  // A deck that stops answering leaves the display on its last timecode; after a few silent
+  // polls in a row the window shows it as stale, until the first reply comes back.
+  if (answered) {
+    silentPolls_.store(0);
+    if (stale_.exchange(false)) {
+      view_.ShowStale(false);
+    }
+  } else if (silentPolls_.fetch_add(1) + 1 == kStaleAfterPolls) {
+    stale_.store(true);
+    view_.ShowStale(true);
+  }
   if (reply.count == 7 && reply.bytes[0] == 0x74) {
     // A reply whose minutes or seconds are not decimal digits is dropped whole: the previous
     // timecode stays, so a corrupt reply can never trigger an out point early.
@@ -348,18 +381,40 @@ void LocalVCR::CommandStatus() {
   }
   NumBytes_.store(reply.count);
   if (reply.count >= 8 && reply.bytes[0] == 0x79) {
-    ShowStat(ExtractStatusString(reply));
+    ShowStat(withNote(ExtractStatusString(reply)));
   } else if (reply.count == 0 && sop_.hasOutStream()) {
-    ShowStat(nostatus);
+    ShowStat(withNote(nostatus));
   } else if (!sop_.hasOutStream()) {
-    ShowStat(novcr);
+    ShowStat(withNote(novcr));
   }
+}
+
+void LocalVCR::setNote(const std::string& note) {
+  {
+    std::lock_guard lock(textMutex_);
+    note_ = note;
+  }
+  if (!note.empty()) {
+    ShowStat(note);
+  }
+}
+
+std::string LocalVCR::withNote(const std::string& status) const {
+  std::lock_guard lock(textMutex_);
+  return note_.empty() ? status : note_ + "  " + status;
 }
 
 std::string LocalVCR::ExtractStatusString(const SerialReply& reply) {
   const std::uint8_t b3 = reply.bytes[3];
   const std::uint8_t b4 = reply.bytes[4];
   const std::uint8_t b6 = reply.bytes[6];
+  {
+    std::uint64_t data = std::uint64_t{1} << 40;
+    for (int i = 0; i < 5; ++i) {
+      data |= std::uint64_t{reply.bytes[2 + i]} << (8 * i);
+    }
+    statusData_.store(data);
+  }
   std::string text;
   view_.clearbuttons();
   auto bit = [&](bool set, const char* word, DeckButton button) {
@@ -538,6 +593,18 @@ std::shared_ptr<CueThread> LocalVCR::startCue() {
   return thread;
 }
 
+void LocalVCR::cueto(const std::string& tc) {
+  const auto bcd = BcdTimecode::encode(tc, "Cue point");
+  cueplayFlag_.store(false);
+  reviewclipFlag_.store(false);
+  {
+    std::lock_guard lock(textMutex_);
+    std::copy(bcd.begin(), bcd.end(), bscue_.begin() + 2);
+    bscue_[6] = BcdTimecode::checksum(bscue_.data(), 6);
+  }
+  CueUp();
+}
+
 void LocalVCR::setcue() {
   setCueText(tcText());
   MakeCueString();
@@ -553,12 +620,18 @@ void LocalVCR::script() {
   const std::string path = "Script.txt";
   if (!std::filesystem::exists(NativeFile::fsPath(path))) {
     println("No script file found!");
+    ShowStat("No script file found!");
     sleeper_->sleep(1000);
     scriptactive_.store(false);
     return;
   }
   ScriptActiveGuard active(*this);
   std::string failure;
+  std::string current;  // the line being run, for the status line when it fails
+  // The status line says a script runs for as long as it runs; an error stays there until the
+  // operator's next action, so it is seen without the log.
+  setNote("Script running");
+  std::string endNote;
   {
     ScriptFile file(path);
     println(" ");
@@ -575,13 +648,16 @@ void LocalVCR::script() {
         if ((*line)[0] == ';') {
           continue;
         }
+        current = *line;
         if (!ParseNetCommand(*line)) {
           println("Script Error");
+          endNote = "Script Error: " + current;
           break;
         }
       }
     } catch (const std::exception& e) {
       failure = e.what();
+      endNote = "Script Error: " + current + ": " + failure;
     }
     println("Script ended");
     println("**********");
@@ -595,6 +671,7 @@ void LocalVCR::script() {
   if (takenOver()) {
     println("Script stopped by the operator");
   }
+  setNote(endNote);
 }
 
 void LocalVCR::reviewall(const std::vector<std::pair<std::string, std::string>>& clips,
@@ -629,7 +706,8 @@ bool LocalVCR::ParseNetCommand(const std::string& line) {
   return true;
 }
 
-LocalVCR::NetOutcome LocalVCR::RunNetCommand(const std::string& line) {
+LocalVCR::NetOutcome LocalVCR::RunNetCommand(const std::string& line,
+                                             const std::atomic<bool>* giveUp) {
   NetOutcome outcome;
   if (line.size() < 4) {
     return outcome;
@@ -639,7 +717,16 @@ LocalVCR::NetOutcome LocalVCR::RunNetCommand(const std::string& line) {
     return outcome;
   }
   try {
-    runLine(*outcome.command, line);
+    // As a script's line: a review holds the caller until its clip has played out.
+    std::optional<ScriptActiveGuard> active;
+    if (!scriptactive_.load()) {
+      active.emplace(*this);
+    }
+    if (giveUp != nullptr && outcome.command->runWith == &LocalVCR::WaitSeconds) {
+      waitSecondsUnless(parseWaitSeconds(line.substr(4)), *giveUp);
+    } else {
+      runLine(*outcome.command, line);
+    }
     outcome.result = NetOutcome::Result::Ran;
   } catch (const std::exception& e) {
     outcome.result = NetOutcome::Result::Failed;
@@ -654,6 +741,17 @@ void LocalVCR::runLine(const DeckCommand& command, const std::string& line) {
     (this->*command.run)();
   } else if (command.runWith != nullptr) {
     (this->*command.runWith)(line.substr(command.word.size()));
+  }
+}
+
+void LocalVCR::waitSecondsUnless(long long seconds, const std::atomic<bool>& giveUp) {
+  // In slices, so that a client that has gone no longer holds the worker.
+  for (long long left = seconds * 1000; left > 0 && !closing_.load() && !giveUp.load();) {
+    const int slice = static_cast<int>(std::min<long long>(left, 100));
+    if (!runWait(slice)) {
+      break;
+    }
+    left -= slice;
   }
 }
 
@@ -754,6 +852,22 @@ bool LocalVCR::getreviewclip() const {
 }
 bool LocalVCR::getpreroll() const {
   return preroll_.load();
+}
+
+std::optional<std::array<std::uint8_t, 5>> LocalVCR::getstatusdata() const {
+  const std::uint64_t data = statusData_.load();
+  if ((data >> 40) == 0) {
+    return std::nullopt;
+  }
+  std::array<std::uint8_t, 5> bytes{};
+  for (int i = 0; i < 5; ++i) {
+    bytes[i] = static_cast<std::uint8_t>(data >> (8 * i));
+  }
+  return bytes;
+}
+
+void LocalVCR::onClosing(std::function<void()> hook) {
+  closingHook_ = std::move(hook);
 }
 
 std::array<std::uint8_t, 7> LocalVCR::getcueframe() const {

@@ -6,15 +6,18 @@
 // SIGINT, which close it the same way. Closing stops the polling and the operator worker, sends
 // Stop twice 500 ms apart when StopOnExit is on, closes the other windows and ends with status 0.
 #include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 
 #include "app/ControllerApp.h"
 #include "deck/LocalVCR.h"
+#include "remote/RemoteControl.h"
 #include "serial/SerOutPort.h"
-#include "ui/LocalGUI.h"
-#include "ui/SignalCloser.h"
+#include "ui/qt/LocalGUI.h"
+#include "ui/qt/SignalCloser.h"
 
 namespace {
 
@@ -51,6 +54,17 @@ bool answeredInfoOption(int argc, char** argv) {
   return false;
 }
 
+// A fatal start-up condition is also shown in a small message window for the length of its
+// pause, so an operator who started the program from the desktop sees why it ends.
+void showFatal(int& argc, char** argv, const std::string& message, int ms) {
+  QApplication app(argc, argv);
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("ORVA"), QString::fromStdString(message),
+                  QMessageBox::Ok);
+  box.show();
+  QTimer::singleShot(ms, &app, &QCoreApplication::quit);
+  QApplication::exec();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,6 +72,11 @@ int main(int argc, char** argv) {
     return EXIT_SUCCESS;
   }
   ControllerApp::redirectLog();
+  if (hasDisplay()) {
+    ControllerApp::fatalPause = [&argc, argv](const std::string& message, int ms) {
+      showFatal(argc, argv, message, ms);
+    };
+  }
   ControllerApp::init();  // settings, command link, title and report; fatal exits happen inside
   std::cout.flush();
 
@@ -68,6 +87,7 @@ int main(int argc, char** argv) {
     std::cout << line << std::endl;
     return EXIT_FAILURE;
   }
+  ControllerApp::fatalPause = nullptr;
   if (ControllerApp::sop == nullptr) {
     std::cout << "Serial port " << ControllerApp::comport1 << " for VCR not available."
               << std::endl;
@@ -88,7 +108,14 @@ int main(int argc, char** argv) {
 
   gui.show();
   vcr.start();
+  // The remote servers run while the controller does: they stop first thing in its close, so
+  // no client command reaches a closing controller.
+  RemoteControl remote(vcr, ControllerApp::remoteport, ControllerApp::hyperdeckport,
+                       ControllerApp::remoteallow,
+                       [](const std::string& line) { std::cout << (line + "\n") << std::flush; });
+  vcr.onClosing([&remote] { remote.stop(); });
   const int status = QApplication::exec();
+  vcr.onClosing({});
 
   ControllerApp::svcr = nullptr;
   std::cout.flush();
