@@ -29,6 +29,7 @@ std::optional<std::string> ControllerApp::UseClipboard;
 bool ControllerApp::useclipboard = false;
 std::optional<std::string> ControllerApp::StopOnExit;
 bool ControllerApp::stoponexit = true;
+std::function<void(const std::string&, int)> ControllerApp::fatalPause;
 std::string ControllerApp::VCRType = "LX1";
 bool ControllerApp::lx1 = true;
 bool ControllerApp::zarix = false;
@@ -172,7 +173,15 @@ std::string withoutTrailingBlanks(std::string s) {
   std::cout << message << '\n';
   std::cout.flush();
   std::fflush(stdout);
-  Utils::DelayT(5000);
+  if (ControllerApp::fatalPause) {
+    try {
+      ControllerApp::fatalPause(message, 5000);
+    } catch (...) {
+      Utils::DelayT(5000);  // the message window failed; the pause still happens
+    }
+  } else {
+    Utils::DelayT(5000);
+  }
   std::exit(status);
 }
 

@@ -2,6 +2,7 @@
 
 #include <iosfwd>
 #include <memory>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -67,6 +68,11 @@ class ControllerApp {
   static Utils* utils;     // owned by start-up (lives for the whole process)
   static SerOutPort* sop;  // owned by start-up (lives for the whole process)
   static LocalVCR* svcr;   // owned by main(); non-owning here
+
+  // How a fatal start-up condition waits before the process ends: given the message and the
+  // pause in ms. Unset, it pauses the main thread; a program with a display sets it to show the
+  // message in a small window for that time as well.
+  static std::function<void(const std::string& message, int ms)> fatalPause;
 
   static constexpr const char* kSettingsFile = "ORVASettings.txt";
   static constexpr const char* kLogFile = "ORVALog.txt";

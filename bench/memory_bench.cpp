@@ -18,9 +18,9 @@
 #include "deck/LocalVCR.h"
 #include "serial/SerOutPort.h"
 #include "sim/SimSerialDriver.h"
-#include "ui/EDLViewer.h"
-#include "ui/LocalGUI.h"
-#include "ui/LoggerGUI.h"
+#include "ui/qt/EDLViewer.h"
+#include "ui/qt/LocalGUI.h"
+#include "ui/qt/LoggerGUI.h"
 
 namespace {
 

@@ -37,7 +37,7 @@
 #include "deck/LocalVCR.h"
 #include "serial/SerOutPort.h"
 #include "sim/DeckSimChild.h"
-#include "ui/LocalGUI.h"
+#include "ui/qt/LocalGUI.h"
 
 namespace fs = std::filesystem;
 

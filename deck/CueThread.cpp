@@ -8,13 +8,15 @@
 CueThread::CueThread(LocalVCR& svcr, const std::array<std::uint8_t, 7>& cueFrame)
     : svcr_(svcr),
       cueFrame_(cueFrame),
-      review_(svcr.reviewclipFlag_.load()),
+      losses_(svcr.sop_.lineLosses()),
       thread_([this] { run(); }) {}
 
 void CueThread::abandon() {
-  if (review_) {
-    abandoned_.store(true);
-  }
+  abandoned_.store(true);
+}
+
+bool CueThread::stopped() const {
+  return abandoned_.load() || svcr_.sop_.lineLosses() != losses_;
 }
 
 CueThread::~CueThread() {
@@ -48,7 +50,7 @@ void CueThread::settle(bool lx1, bool zarix) {
   if (!lx1) {
     v.CommandB0(LocalVCR::bspause);
   }
-  if (!sleeper.sleepUnless(zarix ? 50 : 2000, abandoned_)) {
+  if (!sleeper.sleepUnless(zarix ? 50 : 2000, abandoned_) || stopped()) {
     return;
   }
   v.cueup_.store(true);
@@ -74,19 +76,20 @@ void CueThread::steps() {
 
   // The polling thread sets cueup from the deck's status; a deck that never reports it is
   // treated as cued after the longest wait.
-  // A review the operator took over stops waiting at once and only finishes (below).
-  sleeper.waitUntil([&v, this] { return v.cueup_.load() || abandoned_.load(); }, 20,
+  // A cue the operator took over, or whose line was lost meanwhile, stops waiting at once and
+  // only finishes (below): a pause sent now would move the deck nobody asked to move.
+  sleeper.waitUntil([&v, this] { return v.cueup_.load() || stopped(); }, 20,
                     maxtriesFor(lx1) * 20);
   if (sleeper.closing()) {
     return;
   }
-  if (!abandoned_.load()) {
+  if (!stopped()) {
     settle(lx1, zarix);
   }
   if (sleeper.closing()) {
     return;
   }
-  if (abandoned_.load()) {
+  if (stopped()) {
     v.cueplayFlag_.store(false);
     v.reviewclipFlag_.store(false);
     if (!v.getscriptactive()) {
@@ -105,11 +108,12 @@ void CueThread::steps() {
     // or when a transport command abandons the review (SettleDown clears the flag). Polling
     // wakes the wait on every new timecode; the 50 ms check is only a safety net.
     auto reached = [&v] { return v.endframes_.load() - 1 <= v.tcframes_.load(); };
-    sleeper.waitUntil([&] { return reached() || !v.reviewclipFlag_.load(); }, 50, -1);
+    sleeper.waitUntil([&] { return reached() || !v.reviewclipFlag_.load() || stopped(); }, 50,
+                      -1);
     if (sleeper.closing()) {
       return;
     }
-    if (reached() && v.reviewclipFlag_.load()) {
+    if (reached() && v.reviewclipFlag_.load() && !stopped()) {
       if (lx1) {
         v.CommandB0(LocalVCR::bspause);
       } else {

@@ -10,7 +10,7 @@ class LocalVCR;
 // One cue, cue-and-play, cue-to-out or clip review: sends the cue frame, waits for the deck to
 // report cued up, lets the transport settle, optionally plays, and for a review halts the deck
 // one frame before the out point. Several may run at once; each ends by itself, or early when
-// the controller closes. The destructor joins.
+// the controller closes, the operator takes over or the line is lost. The destructor joins.
 class CueThread {
  public:
   CueThread(LocalVCR& svcr, const std::array<std::uint8_t, 7>& cueFrame);
@@ -25,8 +25,8 @@ class CueThread {
   bool gotthere() const { return gotthere_.load(); }
   // The thread has done its last step.
   bool finished() const { return finished_.load(); }
-  // The operator took the deck over: a review stops waiting and finishes without playing.
-  // Other cues go on.
+  // The operator took the deck over: the cue, cue-and-play or review stops waiting and finishes
+  // without sending another frame, and the cue buttons unlock.
   void abandon();
   void join();
 
@@ -35,12 +35,14 @@ class CueThread {
   void steps();
   // Pause after cued up and the two settle waits with "CUED!!" between them.
   void settle(bool lx1, bool zarix);
+  // Taken over, or the line was lost since the cue frame went out: nothing more is sent.
+  bool stopped() const;
 
   LocalVCR& svcr_;
   const std::array<std::uint8_t, 7> cueFrame_;
   std::atomic<bool> gotthere_{false};
   std::atomic<bool> finished_{false};
-  const bool review_;  // started as a clip review
   std::atomic<bool> abandoned_{false};
+  const unsigned losses_;  // the link's loss count when the thread started
   std::jthread thread_;  // last: starts after every other member exists
 };

@@ -35,4 +35,10 @@ class DeckView {
   virtual void copyToClipboard(const std::string& text) = 0;
   // Opens the logger window ("Logger Window" button) and disables that button until it closes.
   virtual void openLogger() = 0;
+  // The deck stopped answering (true): the timecode display shows that it is stale and the
+  // highlight bars clear. False with the first reply again.
+  virtual void ShowStale(bool /*stale*/) {}
+  // A transport frame other than a shuttle went out (a button, a key, a script word, a remote
+  // command): the shuttle bar goes back to its centre, so its next move starts from pause.
+  virtual void centreShuttle() {}
 };

@@ -134,14 +134,26 @@ void LocalVCR::close() {
 }
 
 void LocalVCR::post(std::function<void()> action) {
+  clearNote();
   worker_->post(std::move(action));
 }
 
 void LocalVCR::postRun(std::function<void()> action) {
+  clearNote();
   worker_->post(std::move(action), true);
 }
 
+void LocalVCR::clearNote() {
+  // A script's error note is read until the operator does something else; a running script
+  // keeps its own note.
+  std::lock_guard lock(textMutex_);
+  if (note_.rfind("Script Error", 0) == 0) {
+    note_.clear();
+  }
+}
+
 void LocalVCR::takeover(std::function<void()> action, bool run) {
+  clearNote();
   // The run is marked taken over before its review is ended: a review that ends now must find
   // the mark when it returns, or RevALL and a script would go on to their next step.
   // Checked again when the action runs: a review the ended run started in the meantime ends too.
@@ -156,7 +168,8 @@ void LocalVCR::takeover(std::function<void()> action, bool run) {
     SettleDown();
   }
   {
-    // A review still cueing or settling finishes at once too, so its lock goes now.
+    // Every cue still waiting for the deck (cue, cue-and-play, review) finishes at once without
+    // another frame, so its lock goes now and no pause arrives later by itself.
     std::lock_guard lock(threadsMutex_);
     for (auto& cue : cuethreads_) {
       cue->abandon();
@@ -197,6 +210,7 @@ void LocalVCR::CommandB0(std::span<const std::uint8_t> frame) {
 
 void LocalVCR::transport(std::span<const std::uint8_t> frame, int moving, bool settle) {
   CommandB0(frame);
+  view_.centreShuttle();
   if (moving >= 0) {
     moving_.store(moving);
   }
@@ -218,6 +232,7 @@ void LocalVCR::pause() {
     }
   }
   CommandB0(bspause);
+  view_.centreShuttle();
 }
 
 void LocalVCR::stop() {
@@ -308,6 +323,21 @@ void LocalVCR::startPolling(int firstDelayMs) {
 void LocalVCR::CommandB8() {
   const SerialReply reply = exchange(bsgettc);
   NumBytes_.store(reply.count);
+  const bool answered = reply.count > 0;
+  if (closing_.load()) {
+    return;
+  }
+  // A deck that stops answering leaves the display on its last timecode; after a few silent
+  // polls in a row the window shows it as stale, until the first reply comes back.
+  if (answered) {
+    silentPolls_.store(0);
+    if (stale_.exchange(false)) {
+      view_.ShowStale(false);
+    }
+  } else if (silentPolls_.fetch_add(1) + 1 == kStaleAfterPolls) {
+    stale_.store(true);
+    view_.ShowStale(true);
+  }
   if (reply.count == 7 && reply.bytes[0] == 0x74) {
     // A reply whose minutes or seconds are not decimal digits is dropped whole: the previous
     // timecode stays, so a corrupt reply can never trigger an out point early.
@@ -347,12 +377,27 @@ void LocalVCR::CommandStatus() {
   }
   NumBytes_.store(reply.count);
   if (reply.count >= 8 && reply.bytes[0] == 0x79) {
-    ShowStat(ExtractStatusString(reply));
+    ShowStat(withNote(ExtractStatusString(reply)));
   } else if (reply.count == 0 && sop_.hasOutStream()) {
-    ShowStat(nostatus);
+    ShowStat(withNote(nostatus));
   } else if (!sop_.hasOutStream()) {
-    ShowStat(novcr);
+    ShowStat(withNote(novcr));
   }
+}
+
+void LocalVCR::setNote(const std::string& note) {
+  {
+    std::lock_guard lock(textMutex_);
+    note_ = note;
+  }
+  if (!note.empty()) {
+    ShowStat(note);
+  }
+}
+
+std::string LocalVCR::withNote(const std::string& status) const {
+  std::lock_guard lock(textMutex_);
+  return note_.empty() ? status : note_ + "  " + status;
 }
 
 std::string LocalVCR::ExtractStatusString(const SerialReply& reply) {
@@ -552,12 +597,18 @@ void LocalVCR::script() {
   const std::string path = "Script.txt";
   if (!std::filesystem::exists(path)) {
     println("No script file found!");
+    ShowStat("No script file found!");
     sleeper_->sleep(1000);
     scriptactive_.store(false);
     return;
   }
   ScriptActiveGuard active(*this);
   std::string failure;
+  std::string current;  // the line being run, for the status line when it fails
+  // The status line says a script runs for as long as it runs; an error stays there until the
+  // operator's next action, so it is seen without the log.
+  setNote("Script running");
+  std::string endNote;
   {
     ScriptFile file(path);
     println(" ");
@@ -574,13 +625,16 @@ void LocalVCR::script() {
         if ((*line)[0] == ';') {
           continue;
         }
+        current = *line;
         if (!ParseNetCommand(*line)) {
           println("Script Error");
+          endNote = "Script Error: " + current;
           break;
         }
       }
     } catch (const std::exception& e) {
       failure = e.what();
+      endNote = "Script Error: " + current + ": " + failure;
     }
     println("Script ended");
     println("**********");
@@ -594,6 +648,7 @@ void LocalVCR::script() {
   if (takenOver()) {
     println("Script stopped by the operator");
   }
+  setNote(endNote);
 }
 
 void LocalVCR::reviewall(const std::vector<std::pair<std::string, std::string>>& clips,

@@ -215,6 +215,11 @@ class LocalVCR {
   // A fixed wait of a run: ends early at close and when the operator takes the run over.
   bool runWait(int ms);
   void println(const std::string& line);
+  // A note the status line keeps in front of each polled status ("Script running", a script's
+  // error); empty for none.
+  void setNote(const std::string& note);
+  void clearNote();
+  std::string withNote(const std::string& status) const;
   void runLine(const DeckCommand& command, const std::string& line);
   void reportError(const std::string& where, const std::string& what);
   Sleeper& sleeper() const { return *sleeper_; }
@@ -262,6 +267,11 @@ class LocalVCR {
   std::list<std::shared_ptr<CueThread>> cuethreads_;
   std::unique_ptr<OperatorWorker> worker_;
   std::atomic<int> pollErrors_{0};
+  // Timecode polls in a row that got no reply; at kStaleAfterPolls the display shows stale.
+  static constexpr int kStaleAfterPolls = 3;
+  std::atomic<int> silentPolls_{0};
+  std::atomic<bool> stale_{false};
+  std::string note_;  // under textMutex_
   // The deck's drop-frame flag in its last timecode reply: -1 before the first reply.
   std::atomic<int> deckDropFrame_{-1};
 };

@@ -22,4 +22,7 @@ class CommandLink {
   virtual bool hasPort() const = 0;
   // The serial output stream exists (without it the status reads "No RS422 I/O").
   virtual bool hasOutStream() const = 0;
+  // Counts the times the line was lost. A wait that started before a loss must not send its
+  // frames to whatever deck answers after it: it compares this count before sending.
+  virtual unsigned lineLosses() const { return 0; }
 };

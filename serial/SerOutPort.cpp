@@ -91,6 +91,7 @@ void SerOutPort::recoverLocked() {
   if (!lost_ && failingSince_ && now - *failingSince_ >= kLostAfter) {
     closeLocked();
     lost_ = true;
+    losses_.fetch_add(1);
     lastAttempt_ = now;
     outLine("Serial Port " + serCfg_.getPortName() + " lost; trying to open it again every second");
     return;

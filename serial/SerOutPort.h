@@ -68,6 +68,7 @@ class SerOutPort : public CommandLink {
   bool hasOutStream() const override { return hasOutStream_.load(); }
   // The port was lost and is not open again yet.
   bool isLost() const { return lost_.load(); }
+  unsigned lineLosses() const override { return losses_.load(); }
 
   static constexpr std::chrono::milliseconds kLostAfter{1000};
   static constexpr std::chrono::milliseconds kRetryEvery{1000};
@@ -99,6 +100,7 @@ class SerOutPort : public CommandLink {
   std::atomic<bool> hasPort_{false};
   std::atomic<bool> hasOutStream_{false};
   std::atomic<bool> lost_{false};
+  std::atomic<unsigned> losses_{0};
   std::optional<Clock::time_point> failingSince_;  // guarded by mu_
   Clock::time_point lastAttempt_{};                // guarded by mu_
 

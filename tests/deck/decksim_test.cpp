@@ -198,6 +198,23 @@ TEST_F(DeckSimTest, CueEndsCuedUpAtTheCuePoint) {
   EXPECT_EQ(countIn(sim->transcript(), "24 31 00 00 01 00 56"), 1);
 }
 
+TEST_F(DeckSimTest, StopDuringALongCueEndsItAndNoPauseFollows) {
+  ASSERT_TRUE(open("vtr"));
+  vcr->GetTC();
+  vcr->setCueText("00:02:00:00");  // two minutes of winding away
+  vcr->cue();
+  ASSERT_TRUE(log.waitForEntry("view lock", 1, 5000));
+  vcr->takeover([&] { vcr->stop(); });
+  ASSERT_TRUE(log.waitForEntry("view unlock", 1, 3000));  // at once, not after 50 s
+  ASSERT_TRUE(eventually([&] { return vcr->workerIdle(); }, 3000));
+  vcr->takeover([&] { vcr->play(); });
+  ASSERT_TRUE(eventually([&] { return countIn(sim->transcript(), "20 01 21") == 1; }, 3000));
+  // The cue thread has ended, so nothing is left that could pause the deck later; the
+  // transcript over the longest settle wait shows none.
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  EXPECT_EQ(countIn(sim->transcript(), "21 13 00 34"), 0);
+}
+
 TEST_F(DeckSimTest, TapeReviewStopsAtTheOutPoint) {
   ASSERT_TRUE(open("vtr"));
   vcr->GetTC();

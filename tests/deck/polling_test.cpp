@@ -166,6 +166,22 @@ TEST_F(PollingTest, AFailingLinkDoesNotEndThePolling) {
   EXPECT_EQ(lines(), (Seq{"Timecode polling error: Unable to write to Serial Port"}));
 }
 
+TEST_F(PollingTest, ASilentDeckShowsAStaleDisplayUntilItsFirstReply) {
+  auto& v = make();
+  link.setTimecode("01:00:00:00");
+  v.CommandB8();
+  link.silence();
+  for (int i = 0; i < 5; ++i) {
+    v.CommandB8();  // one missed reply is no loss yet; the third in a row is
+  }
+  link.silence(false);
+  link.setTimecode("01:00:00:01");
+  v.CommandB8();
+  v.CommandB8();
+  EXPECT_EQ(view.calls(), (Seq{"ShowTC 01:00:00:00", "stale", "live", "ShowTC 01:00:00:01",
+                               "ShowTC 01:00:00:01"}));
+}
+
 // The deck marks drop-frame in bit 6 of the frames byte. When that and the FrameRate setting
 // disagree the operator is told once per change, in the log and the status line; at 29.97DF
 // the display writes ';' before the frames.

@@ -38,7 +38,21 @@ TEST_F(ScriptTest, EmptyFirstLineRunsNothing) {
   writeScript("\nPlay\n");
   v.script();
   EXPECT_EQ(lines(), framed({}));
-  EXPECT_TRUE(log.all().empty());
+  EXPECT_TRUE(log.sequence().empty());
+  EXPECT_EQ(view.calls(), (Seq{"ShowStatus Script running"}));
+}
+
+TEST_F(ScriptTest, TheStatusLineShowsTheRunningScriptAndKeepsItsErrorUntilTheNextAction) {
+  auto& v = make();
+  writeScript("Play\nFowrard\nStop\n");
+  v.script();
+  EXPECT_EQ(view.calls(), (Seq{"ShowStatus Script running", "ShowStatus Script Error: Fowrard"}));
+  link.setStatus(0x01, 0x00, 0x00);
+  v.CommandStatus();  // the polled status keeps the error in front of it
+  EXPECT_EQ(view.calls().back(), "ShowStatus Script Error: Fowrard  Play ");
+  v.post([] {});  // the operator's next action
+  v.CommandStatus();
+  EXPECT_EQ(view.calls().back(), "ShowStatus Play ");
 }
 
 TEST_F(ScriptTest, PlayWaitStopRunsInOrderWhileActive) {

@@ -78,3 +78,33 @@ TEST_F(TakeoverTest, RevAllReviewsNoFurtherClipAndTheStuckReviewUnlocks) {
   EXPECT_EQ(Seq(seq.end() - 3, seq.end()),
             (Seq{"24 31 00 00 00 00 55", "(until 50000 ms)", "20 00 20"}));
 }
+
+TEST_F(TakeoverTest, ATakeoverOrALostLineEndsEveryCueWithoutAnotherFrame) {
+  // A cue waiting for the deck's cued-up bit must never send its pause (or play) after the
+  // operator took over, nor to the deck that answers after the line came back.
+  auto& v = make();
+  using Op = void (LocalVCR::*)();
+  int waits = 0;
+  for (Op op : {&LocalVCR::cue, &LocalVCR::cueout, &LocalVCR::cueplay}) {
+    for (bool takeover : {true, false}) {
+      SCOPED_TRACE(takeover ? "taken over" : "line lost");
+      const std::size_t before = log.frames().size();
+      v.setCueText("00:02:00:00");
+      v.setEndText("00:02:00:00");
+      v.post([&v, op] { (v.*op)(); });
+      ASSERT_TRUE(log.waitForEntry("(until 50000 ms)", ++waits));
+      const int unlocks = log.count("view unlock");
+      if (takeover) {
+        v.takeover([&] { v.stop(); });
+      } else {
+        link.losses.fetch_add(1);
+      }
+      // The cue buttons unlock at once, not after the 50 s wait.
+      ASSERT_TRUE(log.waitForEntry("view unlock", unlocks + 1, 3000));
+      ASSERT_TRUE(drained());
+      const auto frames = log.frames();
+      const Seq after(frames.begin() + static_cast<long>(before) + 1, frames.end());
+      EXPECT_EQ(after, takeover ? Seq{"20 00 20"} : Seq{}) << "nothing after the cue frame";
+    }
+  }
+}

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "app/ControllerApp.h"
-#include "ui/EDLViewer.h"
+#include "ui/qt/EDLViewer.h"
 
 namespace fs = std::filesystem;
 

@@ -21,9 +21,9 @@
 #include "deck/LocalVCR.h"
 #include "deck/Sleeper.h"
 #include "serial/CommandLink.h"
-#include "ui/EDLViewer.h"
-#include "ui/LocalGUI.h"
-#include "ui/LoggerGUI.h"
+#include "ui/qt/EDLViewer.h"
+#include "ui/qt/LocalGUI.h"
+#include "ui/qt/LoggerGUI.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 // sequence while SetIn takes the timecode shown at the press.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -17,7 +18,7 @@
 #include "deck/ConditionSleeper.h"
 #include "deck/LocalVCR.h"
 #include "serial/CommandLink.h"
-#include "ui/LocalGUI.h"
+#include "ui/qt/LocalGUI.h"
 
 namespace {
 
@@ -204,4 +205,18 @@ TEST_F(LocalGuiKeys, EscapeTakesOverAJogSequenceAndSetInTakesTheTimecodeAtThePre
   // The sequence ended at its wait: one stop, the operator's.
   EXPECT_EQ(link_.frames(), (Frames{"21 11 10 42", "20 00 20"}));
   EXPECT_TRUE(QTest::qWaitFor([this] { return field("cuefield")->text() == "00:00:02:20"; }));
+}
+
+TEST_F(LocalGuiKeys, TheCueLockNeverHandsTheKeyboardToAFieldSoSpaceStillPlays) {
+  make(false);
+  QApplication::setActiveWindow(gui_.get());
+  auto* review = gui_->findChild<QPushButton*>(QStringLiteral("breview"));
+  review->setFocus();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return review->hasFocus(); }, 2000));
+  gui_->setCueLocked(true);  // a review starts: its button is disabled under the focus
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !review->isEnabled(); }, 2000));
+  EXPECT_EQ(qobject_cast<QLineEdit*>(QApplication::focusWidget()), nullptr);
+  field("endfield")->setText(QStringLiteral("00:00:05:00"));
+  EXPECT_EQ(press(Qt::Key_Space, QApplication::focusWidget()), Frames{"20 01 21"});
+  EXPECT_EQ(field("endfield")->text(), QStringLiteral("00:00:05:00"));
 }

@@ -17,7 +17,7 @@
 #include <thread>
 
 #include "app/ControllerApp.h"
-#include "ui/LocalGUI.h"
+#include "ui/qt/LocalGUI.h"
 
 namespace {
 

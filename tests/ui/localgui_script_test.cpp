@@ -21,7 +21,7 @@
 #include "deck/LocalVCR.h"
 #include "serial/SerOutPort.h"
 #include "sim/SimSerialDriver.h"
-#include "ui/LocalGUI.h"
+#include "ui/qt/LocalGUI.h"
 
 namespace {
 

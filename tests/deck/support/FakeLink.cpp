@@ -68,9 +68,9 @@ void FakeLink::setStatusReply(std::vector<std::uint8_t> reply) {
   statusReply_ = std::move(reply);
 }
 
-void FakeLink::silence() {
+void FakeLink::silence(bool on) {
   std::lock_guard lock(mutex_);
-  silent_ = true;
+  silent_ = on;
 }
 
 std::vector<FakeLink::Sent> FakeLink::sent() const {

@@ -18,6 +18,7 @@ class FakeLink : public CommandLink {
   SerialReply SendSerial(std::span<const std::uint8_t> command) override;
   bool hasPort() const override { return port.load(); }
   bool hasOutStream() const override { return outStream.load(); }
+  unsigned lineLosses() const override { return losses.load(); }
 
   // 74 04 ff ss mm hh sum, from a text hh:mm:ss:ff.
   void setTimecode(const std::string& text);
@@ -25,7 +26,7 @@ class FakeLink : public CommandLink {
   // A status reply 79 20 00 b3 b4 00 b6 00 00 00 00 sum.
   void setStatus(std::uint8_t b3, std::uint8_t b4, std::uint8_t b6);
   void setStatusReply(std::vector<std::uint8_t> reply);
-  void silence();  // no reply to anything
+  void silence(bool on = true);  // no reply to anything (until silence(false))
 
   struct Sent {
     std::string hex;
@@ -36,6 +37,7 @@ class FakeLink : public CommandLink {
   std::atomic<bool> port{true};
   std::atomic<bool> outStream{true};
   std::atomic<bool> throwing{false};  // SendSerial throws an I/O error
+  std::atomic<unsigned> losses{0};    // the line was lost and came back this many times
 
  private:
   EventLog& log_;

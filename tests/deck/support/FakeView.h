@@ -21,6 +21,7 @@ class FakeView : public DeckView {
   void ShowEndField(const std::string& text) override { add("end " + text); }
   void copyToClipboard(const std::string& text) override { add("clipboard " + text); }
   void openLogger() override { add("logger"); }
+  void ShowStale(bool stale) override { add(stale ? "stale" : "live"); }
 
   // The calls alone (without the "view " prefix), in order.
   std::vector<std::string> calls() const;

@@ -6,19 +6,21 @@
 #include <memory>
 #include <string>
 
-#include "edl/ConverterView.h"
 #include "edl/EdlConverter.h"
+#include "ui/core/ConverterPresenter.h"
+#include "ui/core/ConverterWindowView.h"
 
 class QCheckBox;
 class QCloseEvent;
 class QPlainTextEdit;
 class QPushButton;
 
-// The converter window for the DVD recorder's list: the source EDL on the left, the recorder
-// list on the right, two rows of command buttons and a column of option check boxes (one set
-// per window). All conversion work is done by its EdlConverter; the window forwards the
-// commands and shows the texts. It deletes itself when closed.
-class EDLViewer : public QWidget, private ConverterView {
+// The converter window for the DVD recorder's list, drawn with Qt: the source EDL on the left,
+// the recorder list on the right, two rows of command buttons and a column of option check
+// boxes (one set per window). ConverterPresenter decides what each button and box does; the
+// window forwards them, shows the texts and locks its controls during the converter's pauses.
+// It deletes itself when closed.
+class EDLViewer : public QWidget, private ConverterWindowView {
   Q_OBJECT
  public:
   explicit EDLViewer(QWidget* parent = nullptr);
@@ -41,7 +43,7 @@ class EDLViewer : public QWidget, private ConverterView {
   void wait(int ms);
   bool isWaiting() const { return waiting_; }
 
-  const EdlConverter& converter() const { return *conv_; }
+  const EdlConverter& converter() const { return presenter_->converter(); }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -53,13 +55,14 @@ class EDLViewer : public QWidget, private ConverterView {
   void showTitle(const std::string& title) override;
   void print(const std::string& line) override;
   void pause(int ms) override;
+  // ConverterWindowView
+  std::string chooseFile(const std::string& title, const std::string& directory,
+                         bool save) override;
+  void showOptions(const ConverterOptions& options) override;
 
   void buildLayout();
-  void LoadEDL();
-  void SaveEDL();
-  // Runs one operator action: errors are reported in one line and the window goes on.
-  void run(const char* what, const std::function<void()>& action);
-  void syncAllPs();
+  // After an operator action: a close asked for during a pause happens now.
+  void afterAction();
   static QString chooseWithDialog(QWidget* parent, const QString& title, const QString& directory,
                                   bool save);
 
@@ -74,8 +77,7 @@ class EDLViewer : public QWidget, private ConverterView {
   QCheckBox* autoch_ = nullptr;
   QCheckBox* namech_ = nullptr;
   QCheckBox* opti_ = nullptr;
-  std::unique_ptr<EdlConverter> conv_;
-  QString directory_;
+  std::unique_ptr<ConverterPresenter> presenter_;
   bool waiting_ = false;
   bool closeRequested_ = false;
 };

@@ -1,4 +1,4 @@
-#include "ui/EDLViewer.h"
+#include "ui/qt/EDLViewer.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -20,7 +20,7 @@
 
 #include "app/ControllerApp.h"
 #include "app/TextCodec.h"
-#include "ui/FlowLayout.h"
+#include "ui/qt/FlowLayout.h"
 
 namespace {
 
@@ -99,31 +99,18 @@ QString EDLViewer::chooseWithDialog(QWidget* parent, const QString& title, const
 
 EDLViewer::EDLViewer(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_DeleteOnClose);
-  const ConverterOptions opts = ConverterOptions::fromSettings();
   setWindowTitle(QString::fromStdString(ControllerApp::title + " --- Tavlist2"));
   setAutoFillBackground(true);
   QPalette p = palette();
   p.setColor(QPalette::Window, kBackground);
   setPalette(p);
-
   buildLayout();
-  {
-    // Showing the starting options is not an operator's change: no handler runs.
-    const QSignalBlocker b1(useini_), b2(usefnl_), b3(recmode_), b4(namech_), b5(autoch_),
-        b6(opti_);
-    useini_->setChecked(opts.initialize);
-    usefnl_->setChecked(opts.finalize);
-    recmode_->setChecked(opts.onetitle);
-    namech_->setChecked(opts.namechapters);
-    autoch_->setChecked(opts.autochapter);
-    opti_->setChecked(opts.optimize);
-  }
-  ConverterView* view = this;
-  conv_ = std::make_unique<EdlConverter>(opts, view);
+  ConverterWindowView& view = *this;
+  presenter_ = std::make_unique<ConverterPresenter>(view, ConverterOptions::fromSettings());
   resize(800, 350);
   show();
-  conv_->refresh();
-  run("load", [this] { LoadEDL(); });
+  presenter_->start();
+  afterAction();
 }
 
 EDLViewer::~EDLViewer() = default;
@@ -180,106 +167,48 @@ void EDLViewer::buildLayout() {
   grid->addWidget(buttonRow1_, kButtonRow, 0);
   grid->addWidget(buttonRow2_, kButtonRow, 1);
 
-  connect(useini_, &QCheckBox::toggled, this,
-          [this](bool on) { run("Use INI", [this, on] { conv_->setInitialize(on); }); });
-  connect(usefnl_, &QCheckBox::toggled, this,
-          [this](bool on) { run("Use FNL", [this, on] { conv_->setFinalize(on); }); });
-  connect(recmode_, &QCheckBox::toggled, this,
-          [this](bool on) { run("All PS", [this, on] { conv_->setAllPs(on); }); });
-  connect(autoch_, &QCheckBox::toggled, this, [this](bool on) {
-    run("AutoCH", [this, on] {
-      conv_->setAutoChapter(on);
-      syncAllPs();
+  using Option = ConverterPresenter::Option;
+  const std::pair<QCheckBox*, Option> boxes[] = {
+      {useini_, Option::UseIni}, {usefnl_, Option::UseFnl}, {recmode_, Option::AllPs},
+      {autoch_, Option::AutoCh}, {namech_, Option::NameCh}, {opti_, Option::Optimize}};
+  for (const auto& [box, option] : boxes) {
+    connect(box, &QCheckBox::toggled, this, [this, option = option](bool on) {
+      presenter_->option(option, on);
+      afterAction();
     });
-  });
-  connect(namech_, &QCheckBox::toggled, this,
-          [this](bool on) { run("NameCH", [this, on] { conv_->setNameChapters(on); }); });
-  connect(opti_, &QCheckBox::toggled, this,
-          [this](bool on) { run("Optimize", [this, on] { conv_->setOptimize(on); }); });
+  }
 }
 
-void EDLViewer::syncAllPs() {
-  const QSignalBlocker block(recmode_);
-  recmode_->setChecked(conv_->options().onetitle);
+void EDLViewer::showOptions(const ConverterOptions& opts) {
+  // Showing the options is not an operator's change: no handler runs.
+  const QSignalBlocker b1(useini_), b2(usefnl_), b3(recmode_), b4(namech_), b5(autoch_),
+      b6(opti_);
+  useini_->setChecked(opts.initialize);
+  usefnl_->setChecked(opts.finalize);
+  recmode_->setChecked(opts.onetitle);
+  namech_->setChecked(opts.namechapters);
+  autoch_->setChecked(opts.autochapter);
+  opti_->setChecked(opts.optimize);
 }
 
 void EDLViewer::actionPerformed(const QString& command) {
-  static const char* const kOrder[] = {"auto", "del",  "pause", "stop", "wait",
-                                       "chap", "next", "back",  "load", "save"};
-  for (const char* c : kOrder) {
-    if (command != QLatin1String(c)) {
-      continue;
-    }
-    const std::string cmd = c;
-    run(c, [this, cmd] {
-      if (cmd == "auto") {
-        conv_->autoedl();
-      } else if (cmd == "del") {
-        conv_->del();
-      } else if (cmd == "pause") {
-        conv_->pause();
-        syncAllPs();
-      } else if (cmd == "stop") {
-        conv_->stop();
-        syncAllPs();
-      } else if (cmd == "wait") {
-        conv_->wait();
-      } else if (cmd == "chap") {
-        conv_->chap();
-      } else if (cmd == "next") {
-        conv_->next();
-      } else if (cmd == "back") {
-        conv_->backupsourceedl();
-      } else if (cmd == "load") {
-        LoadEDL();
-      } else {
-        SaveEDL();
-      }
-    });
-    return;
-  }
+  presenter_->command(command.toStdString());
+  afterAction();
 }
 
-void EDLViewer::run(const char* what, const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const std::exception& e) {
-    std::cout << "Converter: " << what << " failed: " << e.what() << std::endl;
-  } catch (...) {
-    std::cout << "Converter: " << what << " failed" << std::endl;
-  }
+void EDLViewer::afterAction() {
   if (closeRequested_ && !waiting_) {
     closeRequested_ = false;
     QTimer::singleShot(0, this, &QWidget::close);
   }
 }
 
-void EDLViewer::LoadEDL() {
-  const QString path =
-      chooser ? chooser(this, QStringLiteral("Open File"), directory_, false) : QString();
-  std::string dir;
-  std::string name;
-  if (!path.isEmpty()) {
-    const QFileInfo info(path);
-    directory_ = info.absolutePath();
-    dir = QFile::encodeName(directory_).toStdString();
-    name = QFile::encodeName(info.fileName()).toStdString();
-  }
-  conv_->load(dir, name);
-}
-
-void EDLViewer::SaveEDL() {
-  const QString path =
-      chooser ? chooser(this, QStringLiteral("Save File"), directory_, true) : QString();
-  std::string dir;
-  std::string name;
-  if (!path.isEmpty()) {
-    const QFileInfo info(path);
-    directory_ = info.absolutePath();
-    dir = QFile::encodeName(directory_).toStdString();
-    name = QFile::encodeName(info.fileName()).toStdString();
-  }
-  conv_->save(dir, name);
+std::string EDLViewer::chooseFile(const std::string& title, const std::string& directory,
+                                  bool save) {
+  const QString path = chooser ? chooser(this, QString::fromStdString(title),
+                                         QString::fromStdString(directory), save)
+                               : QString();
+  return path.toStdString();
 }
 
 void EDLViewer::showSource(const std::string& text) {

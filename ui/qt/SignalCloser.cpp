@@ -1,4 +1,4 @@
-#include "ui/SignalCloser.h"
+#include "ui/qt/SignalCloser.h"
 
 #include <fcntl.h>
 #include <unistd.h>

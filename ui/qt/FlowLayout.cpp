@@ -1,4 +1,4 @@
-#include "ui/FlowLayout.h"
+#include "ui/qt/FlowLayout.h"
 
 #include <QLayoutItem>
 #include <QWidget>

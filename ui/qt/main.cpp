@@ -6,6 +6,8 @@
 // SIGINT, which close it the same way. Closing stops the polling and the operator worker, sends
 // Stop twice 500 ms apart when StopOnExit is on, closes the other windows and ends with status 0.
 #include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -13,8 +15,8 @@
 #include "app/ControllerApp.h"
 #include "deck/LocalVCR.h"
 #include "serial/SerOutPort.h"
-#include "ui/LocalGUI.h"
-#include "ui/SignalCloser.h"
+#include "ui/qt/LocalGUI.h"
+#include "ui/qt/SignalCloser.h"
 
 namespace {
 
@@ -51,6 +53,17 @@ bool answeredInfoOption(int argc, char** argv) {
   return false;
 }
 
+// A fatal start-up condition is also shown in a small message window for the length of its
+// pause, so an operator who started the program from the desktop sees why it ends.
+void showFatal(int& argc, char** argv, const std::string& message, int ms) {
+  QApplication app(argc, argv);
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("ORVA"), QString::fromStdString(message),
+                  QMessageBox::Ok);
+  box.show();
+  QTimer::singleShot(ms, &app, &QCoreApplication::quit);
+  QApplication::exec();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,6 +71,11 @@ int main(int argc, char** argv) {
     return EXIT_SUCCESS;
   }
   ControllerApp::redirectLog();
+  if (hasDisplay()) {
+    ControllerApp::fatalPause = [&argc, argv](const std::string& message, int ms) {
+      showFatal(argc, argv, message, ms);
+    };
+  }
   ControllerApp::init();  // settings, command link, title and report; fatal exits happen inside
   std::cout.flush();
 
@@ -68,6 +86,7 @@ int main(int argc, char** argv) {
     std::cout << line << std::endl;
     return EXIT_FAILURE;
   }
+  ControllerApp::fatalPause = nullptr;
   if (ControllerApp::sop == nullptr) {
     std::cout << "Serial port " << ControllerApp::comport1 << " for VCR not available."
               << std::endl;
