@@ -53,6 +53,10 @@ int ControllerApp::namefirst = 1;
 std::string ControllerApp::NLString = "10";
 int ControllerApp::namelast = 10;
 std::string ControllerApp::namedelimiter = ".";
+int ControllerApp::remoteport = 0;
+int ControllerApp::hyperdeckport = 0;
+std::string ControllerApp::remoteallow;
+bool ControllerApp::remotekeys = false;
 TimecodeRate ControllerApp::framerate;
 int ControllerApp::width = 320;
 int ControllerApp::fontheight = 13;
@@ -158,9 +162,10 @@ std::optional<long long> parseDecimal(std::string_view text) {
 // The keys the settings file can set. A key that matches one of them only when letter case is
 // ignored is a typing slip: it is named in one line (keys stay case-sensitive).
 constexpr const char* kKnownKeys[] = {
-    "COMPort",  "UserNote",        "Verbose",        "UseClipboard",  "StopOnExit",   "VCRType",
-    "Finalize", "Initialize",      "RECMode",        "AutoChapter",   "NameChapters", "Optimize",
-    "Filter",   "FirstNameColumn", "LastNameColumn", "NameDelimiter", "FrameRate"};
+    "COMPort",       "UserNote",  "Verbose",    "UseClipboard",    "StopOnExit",
+    "VCRType",       "Finalize",  "Initialize", "RECMode",         "AutoChapter",
+    "NameChapters",  "Optimize",  "Filter",     "FirstNameColumn", "LastNameColumn",
+    "NameDelimiter", "FrameRate", "RemotePort", "HyperDeckPort",   "RemoteAllow"};
 
 std::string withoutTrailingBlanks(std::string s) {
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\f')) {
@@ -219,6 +224,10 @@ void ControllerApp::resetSettings() {
   NLString = "10";
   namelast = 10;
   namedelimiter = ".";
+  remoteport = 0;
+  hyperdeckport = 0;
+  remoteallow.clear();
+  remotekeys = false;
   framerate = TimecodeRate();
 }
 
@@ -371,6 +380,24 @@ bool ControllerApp::GetPropsFrom(const std::string& path, std::ostream& log) {
     if (auto v = props.get("NameDelimiter")) {
       namedelimiter = firstChars(*v, 1);
     }
+    // A port outside 1..65535 leaves that server off; 0 is off as well.
+    for (auto [key, port] : {std::pair<const char*, int*>{"RemotePort", &remoteport},
+                             std::pair<const char*, int*>{"HyperDeckPort", &hyperdeckport}}) {
+      if (auto v = props.get(key)) {
+        remotekeys = true;
+        const auto n = parseDecimal(*v);
+        if (n && *n >= 0 && *n <= 65535) {
+          *port = static_cast<int>(*n);
+        } else {
+          problems.push_back(std::string(key) + " = \"" + *v +
+                             "\" is not a port number (1 to 65535); the server stays off");
+        }
+      }
+    }
+    if (auto v = props.get("RemoteAllow")) {
+      remotekeys = true;
+      remoteallow = std::string(trimmed(*v));
+    }
     if (auto v = props.get("FrameRate")) {
       if (auto rate = TimecodeRate::parse(trimmed(*v))) {
         framerate = *rate;
@@ -438,6 +465,16 @@ void ControllerApp::showprops(std::ostream& out) {
   out << "NameDelimiter    = " << namedelimiter << '\n';
   out << "Optimize         = " << optimizestring << '\n';
   out << "Filter           = " << FilterString << '\n';
+  // Only a file that names the remote keys gets their lines, so the report of every other
+  // file stays as it always was.
+  if (remotekeys) {
+    const auto port = [](int p) { return p > 0 ? std::to_string(p) : std::string("off"); };
+    out << " " << '\n';
+    out << "Remote Control Settings:" << '\n';
+    out << "Remote Port      = " << port(remoteport) << '\n';
+    out << "HyperDeck Port   = " << port(hyperdeckport) << '\n';
+    out << "Remote Allow     = " << (remoteallow.empty() ? "127.0.0.1 only" : remoteallow) << '\n';
+  }
   out << " " << '\n';
   out.flush();
 }

@@ -97,6 +97,9 @@ void LocalVCR::close() {
   if (closed_.load()) {
     return;
   }
+  if (closingHook_) {
+    closingHook_();
+  }
   closing_.store(true);
   sleeper_->shutdown();  // every wait of polling, cue threads, the worker and scripts ends now
 
@@ -404,6 +407,13 @@ std::string LocalVCR::ExtractStatusString(const SerialReply& reply) {
   const std::uint8_t b3 = reply.bytes[3];
   const std::uint8_t b4 = reply.bytes[4];
   const std::uint8_t b6 = reply.bytes[6];
+  {
+    std::uint64_t data = std::uint64_t{1} << 40;
+    for (int i = 0; i < 5; ++i) {
+      data |= std::uint64_t{reply.bytes[2 + i]} << (8 * i);
+    }
+    statusData_.store(data);
+  }
   std::string text;
   view_.clearbuttons();
   auto bit = [&](bool set, const char* word, DeckButton button) {
@@ -582,6 +592,18 @@ std::shared_ptr<CueThread> LocalVCR::startCue() {
   return thread;
 }
 
+void LocalVCR::cueto(const std::string& tc) {
+  const auto bcd = BcdTimecode::encode(tc, "Cue point");
+  cueplayFlag_.store(false);
+  reviewclipFlag_.store(false);
+  {
+    std::lock_guard lock(textMutex_);
+    std::copy(bcd.begin(), bcd.end(), bscue_.begin() + 2);
+    bscue_[6] = BcdTimecode::checksum(bscue_.data(), 6);
+  }
+  CueUp();
+}
+
 void LocalVCR::setcue() {
   setCueText(tcText());
   MakeCueString();
@@ -683,7 +705,8 @@ bool LocalVCR::ParseNetCommand(const std::string& line) {
   return true;
 }
 
-LocalVCR::NetOutcome LocalVCR::RunNetCommand(const std::string& line) {
+LocalVCR::NetOutcome LocalVCR::RunNetCommand(const std::string& line,
+                                             const std::atomic<bool>* giveUp) {
   NetOutcome outcome;
   if (line.size() < 4) {
     return outcome;
@@ -693,7 +716,16 @@ LocalVCR::NetOutcome LocalVCR::RunNetCommand(const std::string& line) {
     return outcome;
   }
   try {
-    runLine(*outcome.command, line);
+    // As a script's line: a review holds the caller until its clip has played out.
+    std::optional<ScriptActiveGuard> active;
+    if (!scriptactive_.load()) {
+      active.emplace(*this);
+    }
+    if (giveUp != nullptr && outcome.command->runWith == &LocalVCR::WaitSeconds) {
+      waitSecondsUnless(parseWaitSeconds(line.substr(4)), *giveUp);
+    } else {
+      runLine(*outcome.command, line);
+    }
     outcome.result = NetOutcome::Result::Ran;
   } catch (const std::exception& e) {
     outcome.result = NetOutcome::Result::Failed;
@@ -708,6 +740,17 @@ void LocalVCR::runLine(const DeckCommand& command, const std::string& line) {
     (this->*command.run)();
   } else if (command.runWith != nullptr) {
     (this->*command.runWith)(line.substr(command.word.size()));
+  }
+}
+
+void LocalVCR::waitSecondsUnless(long long seconds, const std::atomic<bool>& giveUp) {
+  // In slices, so that a client that has gone no longer holds the worker.
+  for (long long left = seconds * 1000; left > 0 && !closing_.load() && !giveUp.load();) {
+    const int slice = static_cast<int>(std::min<long long>(left, 100));
+    if (!runWait(slice)) {
+      break;
+    }
+    left -= slice;
   }
 }
 
@@ -808,6 +851,22 @@ bool LocalVCR::getreviewclip() const {
 }
 bool LocalVCR::getpreroll() const {
   return preroll_.load();
+}
+
+std::optional<std::array<std::uint8_t, 5>> LocalVCR::getstatusdata() const {
+  const std::uint64_t data = statusData_.load();
+  if ((data >> 40) == 0) {
+    return std::nullopt;
+  }
+  std::array<std::uint8_t, 5> bytes{};
+  for (int i = 0; i < 5; ++i) {
+    bytes[i] = static_cast<std::uint8_t>(data >> (8 * i));
+  }
+  return bytes;
+}
+
+void LocalVCR::onClosing(std::function<void()> hook) {
+  closingHook_ = std::move(hook);
 }
 
 std::array<std::uint8_t, 7> LocalVCR::getcueframe() const {

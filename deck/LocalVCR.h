@@ -10,6 +10,7 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <utility>
@@ -100,6 +101,9 @@ class LocalVCR {
   void cueplay();
   void reviewclip();
   void CueUp();
+  // Cues the deck to the timecode text without touching the cue and end fields (a remote
+  // client's goto must not move the operator's in point). Throws on a malformed text.
+  void cueto(const std::string& tc);
   void setcue();     // cue field := displayed timecode, then MakeCueString
   void setreview();  // end field := displayed timecode
 
@@ -114,9 +118,11 @@ class LocalVCR {
     std::string reason;                    // empty unless Failed
     const DeckCommand* command = nullptr;  // the entry the line named; null when Unknown
   };
-  // Runs the line exactly as ParseNetCommand does, on the caller's thread; an error of the line
-  // or of its operation comes back as Failed with its text instead of escaping.
-  NetOutcome RunNetCommand(const std::string& line);
+  // Runs the line exactly as ParseNetCommand does for a script, on the caller's thread: a
+  // "Review" returns when its clip has played out. An error of the line or of its operation
+  // comes back as Failed with its text instead of escaping. A "Wait" also ends early once
+  // `giveUp` is set (the client that sent it is gone).
+  NetOutcome RunNetCommand(const std::string& line, const std::atomic<bool>* giveUp = nullptr);
   // "Wait": sleeps the argument's whole seconds; throws std::invalid_argument unless it is an
   // optional minus sign and digits within 32 bits. Ends early at close and at a takeover.
   void WaitSeconds(const std::string& seconds);
@@ -143,6 +149,12 @@ class LocalVCR {
   bool getcueup() const;
   int getmoving() const;
   std::string getStatusString() const;
+  // The status data bytes D0 to D4 of the newest status reply, as polled (also during a review,
+  // whose status text leaves the transport bits out); empty before the first reply.
+  std::optional<std::array<std::uint8_t, 5>> getstatusdata() const;
+  // Called at the start of close(), before anything stops: the remote servers stop there, so no
+  // client command reaches a closing controller.
+  void onClosing(std::function<void()> hook);
 
   // --- additions of the deck layer ---
   using Frame3 = std::array<std::uint8_t, 3>;
@@ -221,6 +233,7 @@ class LocalVCR {
   void clearNote();
   std::string withNote(const std::string& status) const;
   void runLine(const DeckCommand& command, const std::string& line);
+  void waitSecondsUnless(long long seconds, const std::atomic<bool>& giveUp);
   void reportError(const std::string& where, const std::string& what);
   Sleeper& sleeper() const { return *sleeper_; }
 
@@ -267,6 +280,8 @@ class LocalVCR {
   std::list<std::shared_ptr<CueThread>> cuethreads_;
   std::unique_ptr<OperatorWorker> worker_;
   std::atomic<int> pollErrors_{0};
+  std::atomic<std::uint64_t> statusData_{0};  // D0..D4, bit 40 set once a reply came in
+  std::function<void()> closingHook_;
   // Timecode polls in a row that got no reply; at kStaleAfterPolls the display shows stale.
   static constexpr int kStaleAfterPolls = 3;
   std::atomic<int> silentPolls_{0};

@@ -14,7 +14,8 @@ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++ -DORVA_FUZZ=ON -DORVA_BUILD_TESTS=OFF -DORVA_BUILD_BENCH=OFF \
   -DORVA_SANITIZE=address,undefined,fuzzer-no-link >/dev/null
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_settings fuzz_source_edl fuzz_standard_edl fuzz_frames fuzz_replies)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_settings fuzz_source_edl fuzz_standard_edl fuzz_frames fuzz_replies
+  fuzz_session_line fuzz_hyperdeck_line)
 cmake --build build/fuzz --target "${targets[@]}"
 edl_seeds=("$PWD/tests/fixtures/edl")
 if [ -n "${ORVA_EDL_SAMPLES:-}" ] && [ -d "$ORVA_EDL_SAMPLES" ]; then

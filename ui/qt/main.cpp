@@ -14,6 +14,7 @@
 
 #include "app/ControllerApp.h"
 #include "deck/LocalVCR.h"
+#include "remote/RemoteControl.h"
 #include "serial/SerOutPort.h"
 #include "ui/qt/LocalGUI.h"
 #include "ui/qt/SignalCloser.h"
@@ -107,7 +108,14 @@ int main(int argc, char** argv) {
 
   gui.show();
   vcr.start();
+  // The remote servers run while the controller does: they stop first thing in its close, so
+  // no client command reaches a closing controller.
+  RemoteControl remote(vcr, ControllerApp::remoteport, ControllerApp::hyperdeckport,
+                       ControllerApp::remoteallow,
+                       [](const std::string& line) { std::cout << (line + "\n") << std::flush; });
+  vcr.onClosing([&remote] { remote.stop(); });
   const int status = QApplication::exec();
+  vcr.onClosing({});
 
   ControllerApp::svcr = nullptr;
   std::cout.flush();

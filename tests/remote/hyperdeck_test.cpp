@@ -1,0 +1,164 @@
+// A HyperDeck client written from the protocol's facts, against the server in front of the
+// controller driving orva-decksim: what a control surface sends on connect, then the transport.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <regex>
+
+#include "remote/HyperDeckParser.h"
+#include "remote/support/RemoteFixture.h"
+#include "remote/support/TestClient.h"
+
+namespace {
+const std::string kModel = "model: ORVA VTR Bridge\r\n";
+}
+
+class HyperDeckTest : public RemoteFixture {};
+
+TEST_F(HyperDeckTest, ConnectsAndPollsAsAControlSurfaceDoes) {
+  ASSERT_TRUE(open());
+  TestClient c(hyperdeck->port());
+  EXPECT_EQ(c.block(), "500 connection info:\r\nprotocol version: 1.11\r\n" + kModel + "\r\n");
+  // Each exchange: what the client sends, and the reply as a pattern over the whole block.
+  const std::pair<std::string, std::string> steps[] = {
+      {"watchdog:\r\nperiod: 6\r\n\r\n", "200 ok\r\n"},
+      {"notify:\r\nremote: true\r\ntransport: true\r\nslot: true\r\nconfiguration: true\r\n"
+       "display timecode: false\r\n\r\n",
+       "200 ok\r\n"},
+      {"notify\r\n",
+       "209 notify:\r\ntransport: true\r\nslot: true\r\nremote: true\r\nconfiguration: "
+       "true\r\ndisplay timecode: false\r\n\r\n"},
+      {"device info\r\n", "204 device info:\r\nprotocol version: 1\\.11\r\n" + kModel +
+                              "unique id: orva-\\d+\r\nslot count: 1\r\nsoftware version: "
+                              "2\\.0\r\n\r\n"},
+      {"slot info:\r\nslot id: 1\r\n\r\n",
+       "202 slot info:\r\nslot id: 1\r\nstatus: mounted\r\nvolume name: Cassette\r\nrecording "
+       "time: 0\r\nvideo format: NTSC\r\n\r\n"},
+      {"transport info\r\n",
+       "208 transport info:\r\nstatus: stopped\r\nspeed: 0\r\nslot id: 1\r\ndisplay timecode: "
+       "(\\d\\d:\\d\\d:\\d\\d:\\d\\d)\r\ntimecode: \\1\r\nclip id: none\r\nvideo format: "
+       "NTSC\r\nloop: false\r\nsingle clip: false\r\n\r\n"},
+      {"configuration\r\n",
+       "211 configuration:\r\naudio input: embedded\r\nvideo input: SDI\r\nfile format: "
+       "none\r\n\r\n"},
+      {"remote\r\n", "210 remote info:\r\nenabled: true\r\noverride: false\r\n\r\n"},
+      {"clips get\r\n", "205 clips info:\r\nclip count: 0\r\n\r\n"},
+      {"ping\r\n", "200 ok\r\n"},
+      {"transport info\r\n", "208 transport info:\r\nstatus: stopped\r\n(.*\r\n)*\r\n"},
+      {"frobnicate\r\n", "100 syntax error\r\n"},
+      {"play: speed: fast\r\n", "102 invalid value\r\n"},
+      {"play: speed: 9000\r\n", "109 out of range\r\n"},
+      {"play: tempo: 3\r\n", "101 unsupported parameter\r\n"},
+      {"goto: clip id: 2\r\n", "103 unsupported\r\n"},
+      {std::string(1100, 'x') + "\r\n", "100 syntax error\r\n"},
+  };
+  for (const auto& [request, reply] : steps) {
+    ASSERT_TRUE(c.send(request));
+    // Lines and blocks come back byte for byte as the server wrote them.
+    const std::string got = reply.find(':') == std::string::npos ? c.line() + "\n" : c.block();
+    EXPECT_TRUE(std::regex_match(got, std::regex(reply))) << request.substr(0, 30) << " -> " << got;
+  }
+  // No command reached the deck.
+  for (const auto& f : framesIn()) {
+    EXPECT_TRUE(f == "41 36 00 77" || f.rfind("61 ", 0) == 0) << f;
+  }
+}
+
+TEST_F(HyperDeckTest, DrivesTheDeckAndReportsChanges) {
+  ASSERT_TRUE(open());
+  TestClient c(hyperdeck->port());
+  c.block();
+  ASSERT_TRUE(c.send("notify: transport: true\r\n"));
+  ASSERT_EQ(c.line(), "200 ok\r");
+  using Clock = std::chrono::steady_clock;
+  // Each command answers at once, even the cue; the frame follows on the wire.
+  const std::pair<std::string, std::string> commands[] = {
+      {"play:\r\nspeed: 100\r\nloop: false\r\nsingle clip: false\r\n\r\n", "20 01 21"},
+      {"goto:\r\ntimecode: 00:01:00:00\r\n\r\n", "24 31 00 00 01 00 56"},
+      {"shuttle:\r\nspeed: 500\r\n\r\n", "21 13 56 8A"},  // 10^(86/32 - 2) x play: about 5x
+      {"shuttle: speed: -100\r\n", "21 23 40 84"},
+      {"stop\r\n", "20 00 20"},
+  };
+  bool sawPlay = false;
+  for (const auto& [request, frame] : commands) {
+    const auto t0 = Clock::now();
+    ASSERT_TRUE(c.send(request));
+    // 5xx notifications may come first; the reply is the first 200.
+    ASSERT_TRUE(c.readUntil("200 ok\r\n"));
+    EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(100)) << request;
+    EXPECT_TRUE(received(frame)) << frame;
+    if (!sawPlay) {
+      // A 508 block reports the play the deck now does, with its exact framing.
+      ASSERT_TRUE(
+          c.readUntil("508 transport info:\r\nstatus: play\r\nspeed: 100\r\nslot id: 1\r\n"
+                      "display timecode: "));
+      sawPlay = true;
+    }
+  }
+  EXPECT_TRUE(c.readUntil("508 transport info:\r\nstatus: stopped\r\n", 5000));
+}
+
+TEST_F(HyperDeckTest, RefusesASecondClientAndFreesAVanishedOnesPlace) {
+  ASSERT_TRUE(open());
+  auto first = std::make_unique<TestClient>(hyperdeck->port());
+  first->block();
+  TestClient second(hyperdeck->port());
+  EXPECT_EQ(second.line(), "120 connection rejected\r");
+  EXPECT_TRUE(second.closedByServer());
+  // Half a block command, then the client is gone.
+  ASSERT_TRUE(first->send("play:\r\nspeed: 100\r\n"));
+  first.reset();
+  EXPECT_TRUE(logged("HyperDeck: client 127.0.0.1:"));
+  EXPECT_TRUE(logged("disconnected"));
+  TestClient third(hyperdeck->port());
+  EXPECT_EQ(third.block().substr(0, 22), "500 connection info:\r\n");
+  ASSERT_TRUE(third.send("quit\r\n"));
+  EXPECT_EQ(third.line(), "200 ok\r");
+  EXPECT_TRUE(third.closedByServer());
+}
+
+TEST_F(HyperDeckTest, Lx1HasNoJogOrShuttle) {
+  ASSERT_TRUE(open("lx1"));
+  TestClient c(hyperdeck->port());
+  c.block();
+  for (const char* request : {"jog: timecode: +00:00:00:01\r\n", "shuttle: speed: 200\r\n",
+                              "preview: enable: true\r\n"}) {
+    ASSERT_TRUE(c.send(request));
+    EXPECT_EQ(c.line(), "103 unsupported\r") << request;
+  }
+}
+
+TEST(HyperDeckParserTest, OneLineAndBlockFormsAgree) {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"play: speed: 200 loop: true single clip: false"},
+       "play|speed=200|loop=true|single clip=false"},
+      {{"PLAY:", "Speed: 200", "loop: true", "single clip: false", ""},
+       "play|speed=200|loop=true|single clip=false"},
+      {{"transport info"}, "transport info"},
+      {{"record: name: my clip 1"}, "record|name=my clip 1"},
+      {{"goto: timecode: -00:00:10:00"}, "goto|timecode=-00:00:10:00"},
+      {{"notify: display timecode: true transport: true"},
+       "notify|display timecode=true|transport=true"},
+      {{"shuttle: velocity: 2"}, "shuttle|!101"},
+      {{"play:", "speed 100", ""}, "play|!100"},
+      {{"", "ping"}, "ping"},
+  };
+  for (const auto& [lines, expected] : cases) {
+    HyperDeckParser p;
+    std::optional<HyperDeckParser::Command> got;
+    for (const auto& l : lines) {
+      if (auto c = p.line(l)) {
+        got = c;
+      }
+    }
+    ASSERT_TRUE(got) << expected;
+    std::string text = got->name;
+    for (const auto& [k, v] : got->params) {
+      text += "|" + k + "=" + v;
+    }
+    if (got->error != 0) {
+      text = got->name + "|!" + std::to_string(got->error);
+    }
+    EXPECT_EQ(text, expected);
+  }
+}
