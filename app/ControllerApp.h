@@ -1,8 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <memory>
-#include <functional>
 #include <optional>
 #include <string>
 

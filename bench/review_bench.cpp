@@ -4,16 +4,18 @@
 // (out - 1) the deck stood when the Stop arrived: the deck's frame clock started at its ACK of
 // Play, at the deck's frame rate, read at the transcript time of the Stop frame.
 //
-// With --fps 25 or 29.97df the deck runs at that rate while the controller keeps its 30
-// frames/s arithmetic: the in and out points are labels at the deck's rate, and the lateness
-// is counted in the deck's frames.
+// With --fps 25 or 29.97df the deck runs at that rate; the in and out points are labels at the
+// deck's rate, and the lateness is counted in the deck's frames. The controller counts at its
+// FrameRate setting: by default the one matching the deck, or the one --controller-fps gives
+// (--controller-fps 30 is a controller without the setting, counting at 30 frames/s).
 //
 // The fixed settle pauses of a review (1000 and 2000 ms) are shortened through the sleeper
 // seam so that many reviews fit in a few minutes; the polling interval and the wait for the
 // out point are the real ones.
 //
 //   orva_bench_review [--reviews N] [--settle-ms N] [--fps 30|29.97df|25] [--gap-outs]
-//                     [--decksim PATH] [--keep-transcript PATH]
+//                     [--controller-fps 30|25|24|29.97DF] [--decksim PATH]
+//                     [--keep-transcript PATH]
 //
 // --gap-outs puts every out point at the start of a minute, where at 25 and 29.97 drop-frame
 // the label before it is not the controller's "out - 1".
@@ -27,6 +29,7 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -50,6 +53,7 @@ struct Options {
   int reviews = 50;
   int settleMs = 50;
   FrameRate rate;
+  std::optional<TimecodeRate> controllerRate;
   bool gapOuts = false;
   std::string decksim = ORVA_DECKSIM_PATH;
   std::string keep;
@@ -65,6 +69,8 @@ bool parse(int argc, char** argv, Options& o) {
       o.settleMs = std::max(0, std::atoi(argv[++i]));
     } else if (a == "--fps" && hasValue && FrameRate::parse(argv[i + 1])) {
       o.rate = *FrameRate::parse(argv[++i]);
+    } else if (a == "--controller-fps" && hasValue && TimecodeRate::parse(argv[i + 1])) {
+      o.controllerRate = TimecodeRate::parse(argv[++i]);
     } else if (a == "--gap-outs") {
       o.gapOuts = true;
     } else if (a == "--decksim" && hasValue) {
@@ -74,7 +80,8 @@ bool parse(int argc, char** argv, Options& o) {
     } else {
       std::fprintf(stderr,
                    "usage: orva_bench_review [--reviews N] [--settle-ms N] "
-                   "[--fps 30|29.97df|25] [--gap-outs] [--decksim PATH] "
+                   "[--fps 30|29.97df|25] [--gap-outs] [--controller-fps 30|25|24|29.97DF] "
+                   "[--decksim PATH] "
                    "[--keep-transcript PATH]\n");
       return false;
     }
@@ -135,6 +142,10 @@ int main(int argc, char** argv) {
   ControllerApp::zarix = false;
   ControllerApp::lanc = false;
   ControllerApp::stoponexit = false;
+  ControllerApp::framerate = opt.controllerRate.value_or(
+      opt.rate.dropFrame()       ? TimecodeRate(TimecodeRate::Kind::Fps2997Df)
+      : opt.rate.nominal() == 25 ? TimecodeRate(TimecodeRate::Kind::Fps25)
+                                 : TimecodeRate());
   std::vector<Clip> clips;
   std::vector<DeckSimChild::Line> t;
   int failed = 0;
@@ -195,7 +206,8 @@ int main(int argc, char** argv) {
   // Each review: Play (its ACK starts the frame clock), then the next Stop.
   std::map<int, int> byLateness;
   std::vector<double> lateness, restLateness, gapLateness;
-  // The controller's frame count of a label at the deck's rate (its 30 frames/s arithmetic).
+  // A label's frame count at 30 frames/s: where it skips a number, the label before the out
+  // point is not "out - 1" in 30 frames/s counting.
   auto count30 = [&opt](int deckFrame) {
     return SimTimecode::parse(SimTimecode::format(deckFrame, opt.rate)).value_or(-1);
   };
@@ -248,8 +260,11 @@ int main(int argc, char** argv) {
     i = s;
   }
   const SampleStats st(lateness);
-  std::printf("reviews: %zu measured of %d at %s frames/s, settle pauses %d ms, run %.1f s\n",
-              lateness.size(), opt.reviews, opt.rate.name().c_str(), opt.settleMs, runSec);
+  std::printf(
+      "reviews: %zu measured of %d at %s frames/s (controller FrameRate %s), settle pauses %d "
+      "ms, run %.1f s\n",
+      lateness.size(), opt.reviews, opt.rate.name().c_str(),
+      ControllerApp::framerate.name().c_str(), opt.settleMs, runSec);
   std::printf("lateness (frames past out-1 when Stop arrived): %s\n", st.summary(" fr").c_str());
   std::printf("counts:");
   for (const auto& [k, n] : byLateness) {

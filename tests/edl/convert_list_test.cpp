@@ -88,23 +88,37 @@ TEST(RecorderListRate, ChoosesTheHighestIndexThatHoldsTheProgram) {
   o.autochapter = true;
   o.optimize = true;
   o.optifilter = "F:3";
+  using K = TimecodeRate::Kind;
   struct Case {
     const char* out;
     const char* rate;
+    K fps = K::Fps30;
   };
   const Case cases[] = {
       {"01:40:00:00", "SET R:22 F:3"},  // exactly 100 minutes
       {"00:58:00:00", "SET R:31 F:3"},  // exactly 58 minutes
-      {"00:58:00:01", "SET R:30 F:3"}, {"00:00:00:01", "SET R:31 F:3"},
+      {"00:58:00:01", "SET R:30 F:3"},
+      {"00:00:00:01", "SET R:31 F:3"},
       {"05:50:00:00", "SET R:1 F:3"},  // 350 minutes
-      {"05:50:00:01", "SET R:0 F:3"},  {"05:35:00:01", "SET R:1 F:3"},
+      {"05:50:00:01", "SET R:0 F:3"},
+      {"05:35:00:01", "SET R:1 F:3"},
       {"11:40:00:00", "SET R:0 F:3"},  // 700 minutes, the longest accepted
-      {"11:40:00:01", "SET R:16 F:1"}, {"00:00:00:00", "SET R:16 F:1"},  // no length
+      {"11:40:00:01", "SET R:16 F:1"},
+      {"00:00:00:00", "SET R:16 F:1"},  // no length
+      // Minutes in the rate's own frames.
+      {"01:40:00:00", "SET R:22 F:3", K::Fps25},
+      {"00:58:00:01", "SET R:30 F:3", K::Fps25},
+      {"11:40:00:01", "SET R:16 F:1", K::Fps24},
+      {"01:40:00;00", "SET R:22 F:3", K::Fps2997Df},
+      {"01:40:00;01", "SET R:21 F:3", K::Fps2997Df},
+      {"11:40:00;00", "SET R:0 F:3", K::Fps2997Df},
+      {"11:40:00;01", "SET R:16 F:1", K::Fps2997Df},
   };
   for (const auto& c : cases) {
+    o.rate = TimecodeRate(c.fps);
     RecorderList list(o);
     add(list, "00:00:00:00", c.out);
-    EXPECT_EQ(list.optimize(), c.rate) << c.out;
+    EXPECT_EQ(list.optimize(), c.rate) << c.out << " at " << o.rate.name();
   }
 }
 

@@ -221,6 +221,16 @@ TEST(LoggerAtEachRate, SavedListHasValidLabelsAndAnExactRunningTotal) {
       EXPECT_EQ(again.SrcOutArray[i], list.SrcOutArray[i]);
     }
   }
+  // Tools that write drop-frame with ';' in every place load as well.
+  dir.write("semi.edl",
+            "TITLE: X\r\nFCM: DROP FRAME\r\n"
+            "001  AX       V     C        00;00;10;00 00;00;20;00 01;00;00;00 01;00;10;00\r\n");
+  EditList semi;
+  std::ostringstream log;
+  semi.setOutput(log);
+  ASSERT_EQ(semi.LoadEDL(dir.file("semi.edl")), 1);
+  EXPECT_EQ(semi.SrcInArray[0], "00;00;10;00");
+  EXPECT_EQ(semi.SrcOutArray[0], "00;00;20;00");
   ControllerApp::resetDefaults();
 }
 

@@ -91,13 +91,15 @@ TEST(LoggerSamples, FilesNotStartingWithTLoadNothing) {
     GTEST_SKIP() << EdlSamples::kSkipReason;
   }
   ControllerApp::resetDefaults();
-  // Leading blank line; UTF-8 byte order mark; a title-less list.
-  for (const char* name :
-       {"OpenTimelineIO__otio-cmx3600-adapter__25fps.edl",
-        "bradcordeiro__edl-genius__070816_EG101_HEISTS_ROUGH_CUT_SOURCES_PART_1.edl",
-        "bradcordeiro__libedl__cmx3600extended.edl"}) {
+  // Leading blank line; a title-less list.
+  for (const char* name : {"OpenTimelineIO__otio-cmx3600-adapter__25fps.edl",
+                           "bradcordeiro__libedl__cmx3600extended.edl"}) {
     auto l = load(name);
     EXPECT_EQ(l->count, 0) << name;
     EXPECT_EQ(l->list.ClipNameArray[0], "Name01") << name;
   }
+  // A UTF-8 byte-order mark before the T is skipped.
+  auto l = load("bradcordeiro__edl-genius__070816_EG101_HEISTS_ROUGH_CUT_SOURCES_PART_1.edl");
+  EXPECT_GT(l->count, 0);
+  EXPECT_TRUE(l->list.bom);
 }
