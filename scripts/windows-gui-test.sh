@@ -66,7 +66,13 @@ case_play_button() {
   driver click "$title" "Play >" || return 1
   eventually 10 bash -c "[ \$(tail -n +$((mark + 1)) '$transcript' | grep -c ' IN 20 01 21\$') -ge 1 ]"
 }
-deck_cases=(case_play_button)
+# Escape is Stop whatever the deck does: the key reaches the deck through the window.
+case_escape_key() {
+  local mark=$2
+  driver key "$title" 0x1B || return 1
+  eventually 10 bash -c "[ \$(tail -n +$((mark + 1)) '$transcript' | grep -c ' IN 20 00 20\$') -ge 1 ]"
+}
+deck_cases=(case_play_button case_escape_key)
 
 # --- start-up that ends the process: no settings file (status 1), a port that cannot be opened
 # (status 0), each after its pause; both run at once. COM19 is mapped to no device. ---
@@ -118,6 +124,13 @@ if driver wait "$title" 60; then
   for c in "${deck_cases[@]}"; do
     "$c" "$work/com" "$(transcript_lines)" || fail "$comport: $c"
   done
+  # ORVA_SCREENSHOT=file.png: a picture of the control window (needs ImageMagick's convert).
+  if [ -n "${ORVA_SCREENSHOT:-}" ] && command -v convert >/dev/null; then
+    sleep 1  # the timecode has updated and the highlight bars have settled
+    wid=$(xdotool search --onlyvisible --name "$title" | head -n1)
+    { [ -n "$wid" ] && xwd -silent -id "$wid" -frame | convert xwd:- "$ORVA_SCREENSHOT"; } ||
+      echo "    no screenshot"
+  fi
   mark=$(transcript_lines)
   rc=0
   close_orva || rc=$?

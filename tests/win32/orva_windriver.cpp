@@ -4,6 +4,7 @@
 //   orva-windriver wait TITLE SECONDS      a visible top-level window whose title contains TITLE
 //   orva-windriver texts TITLE             each child control's text, one per line
 //   orva-windriver click TITLE LABEL       presses the button labelled LABEL
+//   orva-windriver key TITLE VK            a press of the virtual key VK (a number) in the window
 //   orva-windriver close TITLE             WM_CLOSE, as the operator's close box sends
 //   orva-windriver gone TITLE SECONDS      waits until no such window is left
 #define WIN32_LEAN_AND_MEAN
@@ -11,6 +12,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -89,7 +91,7 @@ bool waitFor(double seconds, F&& condition) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: orva-windriver wait|texts|click|close|gone TITLE [ARG]\n");
+    std::fprintf(stderr, "usage: orva-windriver wait|texts|click|key|close|gone TITLE [ARG]\n");
     return 2;
   }
   const std::string command = argv[1];
@@ -114,6 +116,15 @@ int main(int argc, char** argv) {
   }
   if (command == "close") {
     return PostMessageW(w, WM_CLOSE, 0, 0) ? 0 : 1;
+  }
+  if (command == "key" && argc > 3) {
+    // As the keyboard delivers it to the focused window: down, then up.
+    const auto vk = static_cast<WPARAM>(std::strtoul(argv[3], nullptr, 0));
+    const UINT scan = MapVirtualKeyW(static_cast<UINT>(vk), MAPVK_VK_TO_VSC);
+    return PostMessageW(w, WM_KEYDOWN, vk, static_cast<LPARAM>(1 | (scan << 16))) &&
+                   PostMessageW(w, WM_KEYUP, vk, static_cast<LPARAM>(1 | (scan << 16) | (3u << 30)))
+               ? 0
+               : 1;
   }
   if (command == "click" && argc > 3) {
     const std::wstring label = wide(argv[3]);

@@ -15,8 +15,8 @@ ControlLayout ControlLayout::forDeck(bool lx1, bool zarix, const std::string& no
   const bool tape = !lx1;
   const int x0 = 5;  // inner left of the client area + 5
   auto x = [x0](int k) { return x0 + k * dx; };
-  auto button = [&items](const char* field, const char* label, const char* command, int bx,
-                         int by, int w = dx) {
+  auto button = [&items](const char* field, const char* label, const char* command, int bx, int by,
+                         int w = dx) {
     items.push_back({Kind::Button, field, label, command, bx, by, w, dy});
   };
 

@@ -214,7 +214,9 @@ void ControlPresenter::shuttleMoved(int value) {
         } else if (speed < 0) {
           v->shutrev(-speed);
         } else {
-          v->pause();
+          // The bar's own pause: the frame alone, so the bar is not sent back to its centre
+          // under the operator's hand (only tape decks have the bar).
+          v->CommandB0(LocalVCR::bspause);
         }
       },
       Post::Takeover);

@@ -126,8 +126,8 @@ void ConverterPresenter::save() {
   const std::string path = view_.chooseFile("Save File", directory_, true);
   if (!path.empty() && !source_.empty() && FileIdentity::same(path, source_)) {
     // The list would replace the EDL it came from: nothing is written.
-    const std::string line = "Not saved: " + utf8Of(pathOf(path).filename()) +
-                             " is the source EDL; choose another name";
+    const std::string line =
+        "Not saved: " + utf8Of(pathOf(path).filename()) + " is the source EDL; choose another name";
     view_.print(line);
     view_.showTitle(line);
     return;

@@ -24,7 +24,6 @@ std::string utf8Of(const std::filesystem::path& path) {
   return std::string(s.begin(), s.end());
 }
 
-
 void printLine(const std::string& line) {
   static std::mutex m;
   std::lock_guard lock(m);
@@ -99,8 +98,8 @@ void LoggerPresenter::ReState(int first) {
 }
 
 void LoggerPresenter::store(int column, const std::string& text) {
-  auto& texts = column == 1 ? list_.ClipNameArray
-                            : (column == 2 ? list_.SrcInArray : list_.SrcOutArray);
+  auto& texts =
+      column == 1 ? list_.ClipNameArray : (column == 2 ? list_.SrcInArray : list_.SrcOutArray);
   std::string& entry = texts.at(vsbval);
   if (entry != text) {
     entry = text;
@@ -250,8 +249,8 @@ std::string LoggerPresenter::closing() {
       path = freeName(base, ".txt");
       std::ofstream out(pathOf(path), std::ios::binary);
       for (int i = 0; i < EditList::kEntries; ++i) {
-        out << list_.EdNumArray[i] << '\t' << list_.ClipNameArray[i] << '\t'
-            << list_.SrcInArray[i] << '\t' << list_.SrcOutArray[i] << "\r\n";
+        out << list_.EdNumArray[i] << '\t' << list_.ClipNameArray[i] << '\t' << list_.SrcInArray[i]
+            << '\t' << list_.SrcOutArray[i] << "\r\n";
       }
       if (!out) {
         sink_("Logger list not saved, and the recovery file " + path + " could not be written");

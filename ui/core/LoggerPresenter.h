@@ -41,8 +41,8 @@ class LoggerPresenter {
   void timePressed(int row, int column);  // ">" (column 2) or "<" (column 3) of a row
   void cuePressed(int row);               // "*"
   void fieldCommitted(int column, const std::string& text);  // row 0, Enter or focus out
-  void ReviewClip();  // the entry shown in row 0
-  void RevAll();      // from the first entry on, until a source out of "00:00:00:00"
+  void ReviewClip();                                         // the entry shown in row 0
+  void RevAll();  // from the first entry on, until a source out of "00:00:00:00"
   void load();
   void save();
   // The window closes: unsaved changes go to a recovery file. Answers its path, or "" when

@@ -21,7 +21,7 @@
 #include "deck/LocalVCR.h"
 #include "serial/SerOutPort.h"
 #include "ui/win32/ConsoleCloser.h"
-#include "ui/win32/PlaceholderWindow.h"
+#include "ui/win32/ControlWindow.h"
 
 namespace {
 
@@ -68,12 +68,12 @@ int main(int argc, char** argv) {
   InitCommonControlsEx(&icc);
 
   // The window outlives the controller: the controller's threads report to it until they end.
-  PlaceholderWindow window;
+  ControlWindow window;
   if (!window.create()) {
     std::cout << "No display: the control window could not be made." << std::endl;
     return EXIT_FAILURE;
   }
-  LocalVCR vcr(*ControllerApp::sop, ControllerApp::lanc, window);
+  LocalVCR vcr(*ControllerApp::sop, ControllerApp::lanc, window.presenter());
   ControllerApp::svcr = &vcr;
   window.attach(vcr);
   ConsoleCloser closer(window);
