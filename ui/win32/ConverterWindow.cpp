@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr int kWidth = 860;
+constexpr int kWidth = 900;
 constexpr int kHeight = 360;
 constexpr int kMargin = 6;
 constexpr int kAreaHeight = 260;
@@ -191,7 +191,7 @@ bool ConverterWindowImpl::build() {
                  {"Process Line", "next"},
                  {"Step Back", "back"},
                  {"Save LX-1 EDL", "save"}},
-                kMargin + kSourceWidth + 4, row1, buttons_);
+                kWidth - kMargin + 4, row1, buttons_);
   layoutButtons(
       {{"ST", "stop"}, {"PS", "pause"}, {"CH", "chap"}, {"New Tape", "wait"}, {"Delete", "del"}},
       kWidth - kMargin + 4, row1 + kButtonHeight + 6, buttons_);
