@@ -36,6 +36,14 @@ int textWidth(HWND hwnd, const Font& font, const std::string& text) {
   return size.cx;
 }
 
+// The screen pixels a text field has for its text: inside its frame and its margins.
+int fieldRoom(const Control& field) {
+  RECT r{};
+  GetClientRect(field.hwnd(), &r);
+  const auto margins = static_cast<DWORD>(SendMessageW(field.hwnd(), EM_GETMARGINS, 0, 0));
+  return r.right - r.left - LOWORD(margins) - HIWORD(margins) - 2;
+}
+
 }  // namespace
 
 ControlWindow::ControlWindow()
@@ -75,7 +83,7 @@ void ControlWindow::build() {
       case Kind::StatusLabel: {
         StaticCtrl& label = labels_.emplace_back();
         label.create(*this, item.label, item.x, item.y, item.w, item.h);
-        fitText(label, item.label, ControllerApp::fontheight, false, item.w);
+        fitText(label, item.label, ControllerApp::fontheight, false, scale(item.w));
         made = &label;
         break;
       }
@@ -91,7 +99,7 @@ void ControlWindow::build() {
         field.setReadOnly(item.kind != Kind::TimeField);
         if (item.kind != Kind::StatusField) {
           field.setFont(tcFont_);
-          fitText(field, kTimecodeSample, ControlLayout::TCfontheight, false, item.w - 8);
+          fitText(field, kTimecodeSample, ControlLayout::TCfontheight, false, fieldRoom(field));
         }
         made = &field;
         break;
@@ -106,7 +114,7 @@ void ControlWindow::build() {
         } else {
           b.setColours(kBlack, kLightGray);
         }
-        fitText(b, item.label, ControllerApp::fontheight, item.strong, item.w - 10);
+        fitText(b, item.label, ControllerApp::fontheight, item.strong, scale(item.w - 10));
         if (item.field == "blogger") {
           b.onClick([this] { presenter_.loggerPressed(); });
         } else {
@@ -143,7 +151,7 @@ void ControlWindow::build() {
 void ControlWindow::fitText(Control& control, const std::string& text, int preferred, bool bold,
                             int room) {
   std::vector<Font> tried;
-  const int size = TextFit::size(preferred, 6, scale(room), [&](int s) {
+  const int size = TextFit::size(preferred, 6, room, [&](int s) {
     return textWidth(hwnd(), tried.emplace_back(makeFont("Helvetica", s, bold)), text);
   });
   if (size != preferred) {

@@ -69,7 +69,7 @@ class ControlWindow : public Window, private ControlView {
 
   void build();
   void addTooltips();
-  // A text wider than its component gets a smaller font, never a cut.
+  // A text wider than its component gets a smaller font, never a cut. room: screen pixels.
   void fitText(Control& control, const std::string& text, int preferred, bool bold, int room);
   void closeSequence();
   Control* control(const std::string& field) const;
