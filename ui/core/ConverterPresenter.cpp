@@ -1,8 +1,10 @@
 #include "ui/core/ConverterPresenter.h"
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 
+#include "app/TextCodec.h"
 #include "edl/FileIdentity.h"
 
 namespace {
@@ -136,4 +138,25 @@ void ConverterPresenter::save() {
   std::string name;
   split(path, dir, name);
   conv_->save(dir, name);
+}
+
+std::string ConverterPresenter::shownSource(const std::string& text) {
+  std::string shown;
+  shown.reserve(std::min(text.size(), std::size_t{4} << 20));
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    const bool last = end == std::string::npos;
+    if (last) {
+      end = text.size();
+    }
+    // Cut at a character, never inside one.
+    shown.append(
+        TextCodec::cut(std::string_view(text.data() + start, end - start), 0, kLongestShownLine));
+    if (!last) {
+      shown.push_back('\n');
+    }
+    start = end + 1;
+  }
+  return shown;
 }

@@ -24,6 +24,12 @@ class ConverterPresenter {
   void option(Option which, bool on);
 
   const EdlConverter& converter() const { return *conv_; }
+
+  // The source area's text. A line of megabytes would keep a text area laying out for minutes,
+  // so each shown line is cut at kLongestShownLine characters; the stored line stays whole for
+  // the conversion and its names.
+  static constexpr std::size_t kLongestShownLine = 2000;
+  static std::string shownSource(const std::string& text);
   // The folder the dialogs start in: the last one chosen.
   const std::string& directory() const { return directory_; }
 

@@ -60,32 +60,6 @@ QPlainTextEdit* makeArea(QWidget* parent, const char* name, const QColor& colour
   return area;
 }
 
-// Text for the source area. A line of megabytes would keep the text area laying out for
-// minutes, so each shown line is cut at this length; the stored line stays whole for the
-// conversion and its names.
-constexpr std::size_t kLongestShownLine = 2000;
-
-QString displayText(const std::string& text) {
-  std::string shown;
-  shown.reserve(std::min(text.size(), std::size_t{4} << 20));
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    const bool last = end == std::string::npos;
-    if (last) {
-      end = text.size();
-    }
-    // Cut at a character, never inside one.
-    const std::string_view line(text.data() + start, end - start);
-    shown.append(TextCodec::cut(line, 0, kLongestShownLine));
-    if (!last) {
-      shown.push_back('\n');
-    }
-    start = end + 1;
-  }
-  return QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size()));
-}
-
 }  // namespace
 
 EDLViewer::FileChooser EDLViewer::chooser = &EDLViewer::chooseWithDialog;
@@ -181,8 +155,7 @@ void EDLViewer::buildLayout() {
 
 void EDLViewer::showOptions(const ConverterOptions& opts) {
   // Showing the options is not an operator's change: no handler runs.
-  const QSignalBlocker b1(useini_), b2(usefnl_), b3(recmode_), b4(namech_), b5(autoch_),
-      b6(opti_);
+  const QSignalBlocker b1(useini_), b2(usefnl_), b3(recmode_), b4(namech_), b5(autoch_), b6(opti_);
   useini_->setChecked(opts.initialize);
   usefnl_->setChecked(opts.finalize);
   recmode_->setChecked(opts.onetitle);
@@ -212,7 +185,8 @@ std::string EDLViewer::chooseFile(const std::string& title, const std::string& d
 }
 
 void EDLViewer::showSource(const std::string& text) {
-  textarea_->setPlainText(displayText(text));
+  const std::string shown = ConverterPresenter::shownSource(text);
+  textarea_->setPlainText(QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size())));
 }
 
 void EDLViewer::showList(const std::string& lxfile) {

@@ -31,31 +31,6 @@ constexpr int kAreasWidth = kWidth - 3 * kMargin - kChecksWidth - kMargin;
 constexpr int kSourceWidth = kAreasWidth * 80 / 118;
 constexpr int kListWidth = kAreasWidth - kSourceWidth;
 
-// Text for the source area. A line of megabytes would keep the text area laying out for
-// minutes, so each shown line is cut at this length; the stored line stays whole for the
-// conversion and its names.
-constexpr std::size_t kLongestShownLine = 2000;
-
-std::string displayText(const std::string& text) {
-  std::string shown;
-  shown.reserve(std::min(text.size(), std::size_t{4} << 20));
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    const bool last = end == std::string::npos;
-    if (last) {
-      end = text.size();
-    }
-    shown.append(
-        TextCodec::cut(std::string_view(text.data() + start, end - start), 0, kLongestShownLine));
-    if (!last) {
-      shown.push_back('\n');
-    }
-    start = end + 1;
-  }
-  return shown;
-}
-
 struct ButtonSpec {
   const char* label;
   const char* command;
@@ -89,7 +64,9 @@ class ConverterWindowImpl : public ConverterWindow, public Window, private Conve
 
  private:
   // ConverterView
-  void showSource(const std::string& text) override { source_.setAreaText(displayText(text)); }
+  void showSource(const std::string& text) override {
+    source_.setAreaText(ConverterPresenter::shownSource(text));
+  }
   void showList(const std::string& lxfile) override {
     list_.setAreaText(lxfile);
     list_.scrollToEnd();  // keep the end of the list in view
