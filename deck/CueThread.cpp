@@ -78,8 +78,7 @@ void CueThread::steps() {
   // treated as cued after the longest wait.
   // A cue the operator took over, or whose line was lost meanwhile, stops waiting at once and
   // only finishes (below): a pause sent now would move the deck nobody asked to move.
-  sleeper.waitUntil([&v, this] { return v.cueup_.load() || stopped(); }, 20,
-                    maxtriesFor(lx1) * 20);
+  sleeper.waitUntil([&v, this] { return v.cueup_.load() || stopped(); }, 20, maxtriesFor(lx1) * 20);
   if (sleeper.closing()) {
     return;
   }
@@ -108,8 +107,7 @@ void CueThread::steps() {
     // or when a transport command abandons the review (SettleDown clears the flag). Polling
     // wakes the wait on every new timecode; the 50 ms check is only a safety net.
     auto reached = [&v] { return v.endframes_.load() - 1 <= v.tcframes_.load(); };
-    sleeper.waitUntil([&] { return reached() || !v.reviewclipFlag_.load() || stopped(); }, 50,
-                      -1);
+    sleeper.waitUntil([&] { return reached() || !v.reviewclipFlag_.load() || stopped(); }, 50, -1);
     if (sleeper.closing()) {
       return;
     }

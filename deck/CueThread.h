@@ -44,5 +44,5 @@ class CueThread {
   std::atomic<bool> finished_{false};
   std::atomic<bool> abandoned_{false};
   const unsigned losses_;  // the link's loss count when the thread started
-  std::jthread thread_;  // last: starts after every other member exists
+  std::jthread thread_;    // last: starts after every other member exists
 };

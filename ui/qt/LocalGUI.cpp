@@ -56,8 +56,8 @@ int roomFor(const QWidget& w) {
 LocalGUI::LocalGUI(QWidget* parent)
     : QWidget(parent),
       presenter_(*this, ControllerApp::lx1, ControllerApp::zarix, ControllerApp::lanc),
-      layout_(ControlLayout::forDeck(ControllerApp::lx1, ControllerApp::zarix,
-                                     ControllerApp::note)),
+      layout_(
+          ControlLayout::forDeck(ControllerApp::lx1, ControllerApp::zarix, ControllerApp::note)),
       width_(ControllerApp::width) {
   setWindowTitle(qs(ControllerApp::title));
   setFont(helvetica(ControllerApp::fontheight));
