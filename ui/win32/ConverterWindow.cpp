@@ -146,16 +146,20 @@ bool ConverterWindowImpl::build() {
   list_.setColours({0, 0, 0}, {200, 220, 220});
 
   using Option = ConverterPresenter::Option;
-  const std::pair<CheckBoxCtrl*, std::pair<const char*, Option>> boxes[] = {
-      {&useini_, {"Use INI", Option::UseIni}}, {&usefnl_, {"Use FNL", Option::UseFnl}},
-      {&recmode_, {"All PS", Option::AllPs}},  {&namech_, {"NameCH", Option::NameCh}},
-      {&autoch_, {"AutoCH", Option::AutoCh}},  {&opti_, {"Optimize", Option::Optimize}}};
+  struct OptionBox {
+    CheckBoxCtrl* box;
+    const char* label;
+    Option option;
+  };
+  const OptionBox boxes[] = {
+      {&useini_, "Use INI", Option::UseIni}, {&usefnl_, "Use FNL", Option::UseFnl},
+      {&recmode_, "All PS", Option::AllPs},  {&namech_, "NameCH", Option::NameCh},
+      {&autoch_, "AutoCH", Option::AutoCh},  {&opti_, "Optimize", Option::Optimize}};
   const int checkX = kWidth - kMargin - kChecksWidth;
   int y = kMargin + 20;
-  for (const auto& [box, spec] : boxes) {
-    box->create(*this, spec.first, checkX, y, kChecksWidth, 24);
-    const Option option = spec.second;
-    box->onToggle([this, option](bool on) {
+  for (const OptionBox& entry : boxes) {
+    entry.box->create(*this, entry.label, checkX, y, kChecksWidth, 24);
+    entry.box->onToggle([this, option = entry.option](bool on) {
       presenter_->option(option, on);
       afterAction();
     });
