@@ -139,3 +139,8 @@ std::filesystem::path NativeFile::fsPath(const std::string& path) {
   return std::filesystem::path(
       std::u8string(reinterpret_cast<const char8_t*>(path.data()), path.size()));
 }
+
+std::string NativeFile::utf8Path(const std::filesystem::path& path) {
+  const std::u8string s = path.u8string();
+  return std::string(s.begin(), s.end());
+}

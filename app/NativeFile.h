@@ -28,6 +28,8 @@ class NativeFile {
   static int replaceFile(const std::string& from, const std::string& to);
   // A path for std::filesystem and the file streams, taken from UTF-8 on every platform.
   static std::filesystem::path fsPath(const std::string& path);
+  // The other way: a std::filesystem path as UTF-8.
+  static std::string utf8Path(const std::filesystem::path& path);
   // The command line as UTF-8, program name first. On Windows it is read from the wide command
   // line, since argv holds the ANSI code page's approximation of the names.
   static std::vector<std::string> arguments(int argc, char** argv);

@@ -4,21 +4,9 @@
 #include <exception>
 #include <filesystem>
 
+#include "app/NativeFile.h"
 #include "app/TextCodec.h"
 #include "edl/FileIdentity.h"
-
-namespace {
-
-std::filesystem::path pathOf(const std::string& utf8) {
-  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-std::string utf8Of(const std::filesystem::path& path) {
-  const std::u8string s = path.u8string();
-  return std::string(s.begin(), s.end());
-}
-
-}  // namespace
 
 ConverterPresenter::ConverterPresenter(ConverterWindowView& view, ConverterOptions options)
     : view_(view), conv_(std::make_unique<EdlConverter>(options, &view)) {}
@@ -107,10 +95,10 @@ void ConverterPresenter::split(const std::string& path, std::string& dir, std::s
   if (path.empty()) {
     return;
   }
-  const std::filesystem::path p = std::filesystem::absolute(pathOf(path));
-  directory_ = utf8Of(p.parent_path());
+  const std::filesystem::path p = std::filesystem::absolute(NativeFile::fsPath(path));
+  directory_ = NativeFile::utf8Path(p.parent_path());
   dir = directory_;
-  name = utf8Of(p.filename());
+  name = NativeFile::utf8Path(p.filename());
 }
 
 void ConverterPresenter::load() {
@@ -129,7 +117,8 @@ void ConverterPresenter::save() {
   if (!path.empty() && !source_.empty() && FileIdentity::same(path, source_)) {
     // The list would replace the EDL it came from: nothing is written.
     const std::string line =
-        "Not saved: " + utf8Of(pathOf(path).filename()) + " is the source EDL; choose another name";
+        "Not saved: " + NativeFile::utf8Path(NativeFile::fsPath(path).filename()) +
+        " is the source EDL; choose another name";
     view_.print(line);
     view_.showTitle(line);
     return;

@@ -10,19 +10,10 @@
 #include <utility>
 #include <vector>
 
+#include "app/NativeFile.h"
 #include "deck/LocalVCR.h"
 
 namespace {
-
-// Paths are UTF-8 inside the program, whatever the platform's own file names are.
-std::filesystem::path pathOf(const std::string& utf8) {
-  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-std::string utf8Of(const std::filesystem::path& path) {
-  const std::u8string s = path.u8string();
-  return std::string(s.begin(), s.end());
-}
 
 void printLine(const std::string& line) {
   static std::mutex m;
@@ -48,7 +39,7 @@ std::string recoveryBase() {
 std::string freeName(const std::string& base, const std::string& ext) {
   std::error_code ec;
   std::string name = base + ext;
-  for (int n = 2; std::filesystem::exists(pathOf(name), ec); ++n) {
+  for (int n = 2; std::filesystem::exists(NativeFile::fsPath(name), ec); ++n) {
     name = base + "-" + std::to_string(n) + ext;
   }
   return name;
@@ -196,7 +187,7 @@ std::string LoggerPresenter::GetFileName(const std::string& title, bool save) {
     list_.savename.clear();
     return {};
   }
-  list_.savename = utf8Of(pathOf(path).filename());
+  list_.savename = NativeFile::utf8Path(NativeFile::fsPath(path).filename());
   return path;
 }
 
@@ -247,7 +238,7 @@ std::string LoggerPresenter::closing() {
     list_.savename = path;
     if (!list_.SaveEDL(path)) {
       path = freeName(base, ".txt");
-      std::ofstream out(pathOf(path), std::ios::binary);
+      std::ofstream out(NativeFile::fsPath(path), std::ios::binary);
       for (int i = 0; i < EditList::kEntries; ++i) {
         out << list_.EdNumArray[i] << '\t' << list_.ClipNameArray[i] << '\t' << list_.SrcInArray[i]
             << '\t' << list_.SrcOutArray[i] << "\r\n";
@@ -257,7 +248,7 @@ std::string LoggerPresenter::closing() {
         return;
       }
     }
-    kept = utf8Of(std::filesystem::absolute(pathOf(path)));
+    kept = NativeFile::utf8Path(std::filesystem::absolute(NativeFile::fsPath(path)));
     sink_("Logger list not saved: kept in " + kept);
   });
   return kept;
