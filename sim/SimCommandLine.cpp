@@ -52,6 +52,7 @@ std::string SimCommandLine::usage() {
          "  --start hh:mm:ss:ff         tape position at start (default 00:00:00:00)\n"
          "  --end hh:mm:ss:ff           end of the tape (default 02:00:00:00)\n"
          "  --reply-delay MS            answer every frame this many ms late\n"
+         "  --stop-latency N            Stop, Pause and cue-up take effect N frames late (0..100)\n"
          "  --drop-every N              swallow every Nth reply\n"
          "  --drop-prob P --seed S      swallow each reply with probability P (0..1)\n"
          "  --corrupt-every N           send every Nth reply with a wrong checksum\n"
@@ -114,6 +115,9 @@ SimCommandLine::Result SimCommandLine::parse(const std::vector<std::string>& arg
       (opt == "--start" ? start : end) = value;
     } else if (opt == "--reply-delay") {
       if (!toInt(value, 0, o.replyDelayMs))
+        return bad();
+    } else if (opt == "--stop-latency") {
+      if (!toInt(value, 0, o.stopLatencyFrames) || o.stopLatencyFrames > 100)
         return bad();
     } else if (opt == "--drop-every") {
       if (!toInt(value, 0, o.dropEvery))
