@@ -7,6 +7,7 @@
 #endif
 #include <unistd.h>
 
+#include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -59,6 +60,7 @@ int ControllerApp::hyperdeckport = 0;
 std::string ControllerApp::remoteallow;
 bool ControllerApp::remotekeys = false;
 TimecodeRate ControllerApp::framerate;
+std::optional<int> ControllerApp::stoplatency;
 int ControllerApp::width = 320;
 int ControllerApp::fontheight = 13;
 const std::string ControllerApp::versionstring = "_v2";
@@ -166,7 +168,8 @@ constexpr const char* kKnownKeys[] = {
     "COMPort",       "UserNote",  "Verbose",    "UseClipboard",    "StopOnExit",
     "VCRType",       "Finalize",  "Initialize", "RECMode",         "AutoChapter",
     "NameChapters",  "Optimize",  "Filter",     "FirstNameColumn", "LastNameColumn",
-    "NameDelimiter", "FrameRate", "RemotePort", "HyperDeckPort",   "RemoteAllow"};
+    "NameDelimiter", "FrameRate", "RemotePort", "HyperDeckPort",   "RemoteAllow",
+    "StopLatency"};
 
 std::string withoutTrailingBlanks(std::string s) {
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\f')) {
@@ -230,6 +233,7 @@ void ControllerApp::resetSettings() {
   remoteallow.clear();
   remotekeys = false;
   framerate = TimecodeRate();
+  stoplatency.reset();
 }
 
 void ControllerApp::resetDefaults() {
@@ -406,6 +410,16 @@ bool ControllerApp::GetPropsFrom(const std::string& path, std::ostream& log) {
         log << "FrameRate = \"" << *v << "\" is not 30, 25, 24 or 29.97DF; 30 is used" << '\n';
       }
     }
+    if (auto v = props.get("StopLatency")) {
+      const std::string_view text = trimmed(*v);
+      int frames = -1;
+      const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), frames);
+      if (ec == std::errc() && end == text.data() + text.size() && frames >= 0 && frames <= 10) {
+        stoplatency = frames;
+      } else {
+        log << "StopLatency = \"" << *v << "\" is not 0 to 10 frames; it is learned" << '\n';
+      }
+    }
     lanc = !lx1 && !zarix && isKeyword(VCRType, "LANC");
     if (isKeywordIfSet(UseClipboard, "YES")) {
       useclipboard = true;
@@ -446,6 +460,9 @@ void ControllerApp::showprops(std::ostream& out) {
   out << "Verbose          = " << raw(verbo) << '\n';
   if (framerate != TimecodeRate()) {
     out << "Frame Rate       = " << framerate.name() << '\n';
+  }
+  if (stoplatency) {
+    out << "Stop Latency     = " << *stoplatency << '\n';
   }
   if (zarix) {
     out << "Compression      = " << compression << '\n';

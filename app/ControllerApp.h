@@ -57,6 +57,8 @@ class ControllerApp {
   static std::string remoteallow;
   static bool remotekeys;
   static TimecodeRate framerate;  // "FrameRate": 30 (default), 25, 24 or 29.97DF
+  // "StopLatency": frames the deck runs on after Stop, 0 to 10; unset: learned from reviews.
+  static std::optional<int> stoplatency;
 
   // --- fixed values ---
   static int width;                        // 320
@@ -136,6 +138,7 @@ class ControllerApp {
   static int getnamefirst() { return namefirst; }
   static int getnamelast() { return namelast; }
   static TimecodeRate getframerate() { return framerate; }
+  static std::optional<int> getstoplatency() { return stoplatency; }
 
  private:
   // The values that the settings file sets, back to their defaults.
