@@ -47,6 +47,7 @@
 #include "bench/SampleStats.h"
 #include "bench/ShortSettleSleeper.h"
 #include "deck/LocalVCR.h"
+#include "deck/PlayPredictor.h"
 #include "serial/SerOutPort.h"
 #include "sim/DeckSimChild.h"
 #include "sim/FrameRate.h"
@@ -244,56 +245,91 @@ int main(int argc, char** argv) {
   const double runSec =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
 
-  // Each review: Play (its ACK starts the frame clock), then the next Stop, then the last
-  // timecode before the next cue frame (where the deck came to rest).
+  // Each review is what lies between its cue frame and the next review's: Play (its ACK
+  // starts the frame clock), the first Stop after it, and the last timecode before the next
+  // cue frame (where the deck came to rest).
   std::map<int, int> byArrival, byRest;
-  std::vector<double> arrival, rest, intoFrame, gapRest;
+  std::vector<double> arrival, rest, intoFrame, gapRest, sendError;
   // A label's frame count at 30 frames/s: where it skips a number, the label before the out
   // point is not "out - 1" in 30 frames/s counting.
   auto count30 = [&opt](int deckFrame) {
     return SimTimecode::parse(SimTimecode::format(deckFrame, opt.rate)).value_or(-1);
   };
   const double frameMs = 1000.0 / opt.rate.perSecond();
-  std::size_t clip = 0;
+  std::vector<std::size_t> cues;
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    if (t[i].in && t[i].hex.rfind("24 31", 0) == 0) {
+      cues.push_back(i);
+    }
+  }
+  using Clock = std::chrono::steady_clock;
+  auto at = [](std::int64_t us) { return Clock::time_point(std::chrono::microseconds(us)); };
   int lastFrames = -1;
-  for (std::size_t i = 0; i < t.size() && clip < clips.size(); ++i) {
-    if (!t[i].in) {
-      const int f = deckFrameOfReply(t[i].hex, opt.rate);
-      if (f >= 0) {
-        lastFrames = f;
+  std::size_t scanned = 0;
+  for (std::size_t k = 0; k < cues.size() && k < clips.size(); ++k) {
+    const std::size_t end = k + 1 < cues.size() ? cues[k + 1] : t.size();
+    const Clip& c = clips[k];
+    std::optional<std::size_t> play, ack, stop;
+    std::optional<int> restFrame;
+    // The controller's view of the play, rebuilt from the transcript: each timecode request
+    // as the deck received it, its reply read a reply wait (9 ms) later.
+    PlayPredictor replay(ControllerApp::framerate);
+    std::int64_t requestUs = 0;
+    for (std::size_t i = scanned; i < end; ++i) {
+      const int f = t[i].in ? -1 : deckFrameOfReply(t[i].hex, opt.rate);
+      if (t[i].in && t[i].hex == "61 0C 03 70") {
+        requestUs = t[i].us;
       }
+      if (f >= 0) {
+        if (!play) {
+          lastFrames = f;
+        } else if (!stop) {
+          replay.observe(f, at(requestUs), at(requestUs + 9100));
+        } else {
+          restFrame = f;
+        }
+      }
+      if (i < cues[k]) {
+        continue;
+      }
+      if (!play && t[i].in && t[i].hex == kPlay) {
+        play = i;
+      } else if (play && !ack && !t[i].in) {
+        ack = i;
+      } else if (play && !stop && t[i].in && t[i].hex == kStop) {
+        stop = i;
+      }
+    }
+    scanned = end;
+    if (!play || !ack || !stop) {
+      std::printf("review %zu: no play or stop found\n", k + 1);
       continue;
     }
-    if (t[i].hex != kPlay || i + 1 >= t.size() || t[i + 1].in) {
-      continue;
-    }
-    const std::int64_t ackUs = t[i + 1].us;
     const int startFrame = lastFrames;  // where the cue left the tape
-    std::size_t s = i + 2;
-    while (s < t.size() && !(t[s].in && t[s].hex == kStop)) {
-      ++s;
-    }
-    if (s >= t.size()) {
-      break;
-    }
-    const Clip& c = clips[clip++];
     if (startFrame != c.in) {
-      std::printf("review %zu: play started at frame %d, not at the in point %d\n", clip,
+      std::printf("review %zu: play started at frame %d, not at the in point %d\n", k + 1,
                   startFrame, c.in);
     }
-    const double played = static_cast<double>(t[s].us - ackUs) * opt.rate.perSecond() / 1e6;
+    const double played =
+        static_cast<double>(t[*stop].us - t[*ack].us) * opt.rate.perSecond() / 1e6;
     const int atStop = startFrame + static_cast<int>(std::floor(played));
     const int late = atStop - (c.out - 1);
     arrival.push_back(late);
     byArrival[late] += 1;
     intoFrame.push_back((played - std::floor(played)) * frameMs);
-    std::optional<int> restFrame;
-    std::size_t r = s + 1;
-    for (; r < t.size() && !(t[r].in && t[r].hex.rfind("24 31", 0) == 0); ++r) {
-      const int f = t[r].in ? -1 : deckFrameOfReply(t[r].hex, opt.rate);
-      if (f >= 0) {
-        restFrame = f;
+    // How far from the instant the replies named the Stop arrived (for the latency it was
+    // sent for, the nearer of 0 to 3 frames).
+    std::optional<double> error;
+    for (int latency = 0; latency <= 3; ++latency) {
+      if (auto s = replay.stopInstant(c.out - 1, latency)) {
+        const double e = std::chrono::duration<double, std::milli>(at(t[*stop].us) - *s).count();
+        if (!error || std::abs(e) < std::abs(*error)) {
+          error = e;
+        }
       }
+    }
+    if (error) {
+      sendError.push_back(*error);
     }
     if (restFrame) {
       const int off = *restFrame - (c.out - 1);
@@ -303,8 +339,12 @@ int main(int argc, char** argv) {
       if (count30(c.out) - 1 != count30(c.out - 1)) {
         gapRest.push_back(off);
       }
+      if (off != 0) {
+        std::printf("review %zu: rests %+d, Stop arrived %.1f ms into frame %+d%s\n", k + 1, off,
+                    intoFrame.back(), late,
+                    error ? (", " + std::to_string(*error) + " ms from the instant").c_str() : "");
+      }
     }
-    i = s;
   }
   auto counts = [](const std::map<int, int>& m) {
     std::string text;
@@ -324,6 +364,8 @@ int main(int argc, char** argv) {
   std::printf("frame the Stop arrived in, past out-1:%s\n", counts(byArrival).c_str());
   std::printf("moment in that frame the Stop arrived: %s\n",
               SampleStats(intoFrame).summary(" ms", 1).c_str());
+  std::printf("Stop's arrival against the instant the replies name: %s\n",
+              SampleStats(sendError).summary(" ms", 2).c_str());
   if (!gapRest.empty()) {
     std::printf("out points after a gap in the labels: %zu, rest %s\n", gapRest.size(),
                 SampleStats(gapRest).summary(" fr").c_str());
