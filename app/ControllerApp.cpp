@@ -57,6 +57,7 @@ std::string ControllerApp::namedelimiter = ".";
 int ControllerApp::remoteport = 0;
 int ControllerApp::hyperdeckport = 0;
 std::string ControllerApp::remoteallow;
+std::string ControllerApp::videoformat;
 bool ControllerApp::remotekeys = false;
 TimecodeRate ControllerApp::framerate;
 int ControllerApp::width = 320;
@@ -166,7 +167,8 @@ constexpr const char* kKnownKeys[] = {
     "COMPort",       "UserNote",  "Verbose",    "UseClipboard",    "StopOnExit",
     "VCRType",       "Finalize",  "Initialize", "RECMode",         "AutoChapter",
     "NameChapters",  "Optimize",  "Filter",     "FirstNameColumn", "LastNameColumn",
-    "NameDelimiter", "FrameRate", "RemotePort", "HyperDeckPort",   "RemoteAllow"};
+    "NameDelimiter", "FrameRate", "RemotePort", "HyperDeckPort",   "RemoteAllow",
+    "VideoFormat"};
 
 std::string withoutTrailingBlanks(std::string s) {
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\f')) {
@@ -228,6 +230,7 @@ void ControllerApp::resetSettings() {
   remoteport = 0;
   hyperdeckport = 0;
   remoteallow.clear();
+  videoformat.clear();
   remotekeys = false;
   framerate = TimecodeRate();
 }
@@ -406,6 +409,16 @@ bool ControllerApp::GetPropsFrom(const std::string& path, std::ostream& log) {
         log << "FrameRate = \"" << *v << "\" is not 30, 25, 24 or 29.97DF; 30 is used" << '\n';
       }
     }
+    if (auto v = props.get("VideoFormat")) {
+      remotekeys = true;
+      if (auto format = VideoFormat::parse(trimmed(*v))) {
+        videoformat = *format;
+      } else {
+        log << "VideoFormat = \"" << *v
+            << "\" is not a video format of the HyperDeck protocol; the frame rate's is used"
+            << '\n';
+      }
+    }
     lanc = !lx1 && !zarix && isKeyword(VCRType, "LANC");
     if (isKeywordIfSet(UseClipboard, "YES")) {
       useclipboard = true;
@@ -475,6 +488,9 @@ void ControllerApp::showprops(std::ostream& out) {
     out << "Remote Port      = " << port(remoteport) << '\n';
     out << "HyperDeck Port   = " << port(hyperdeckport) << '\n';
     out << "Remote Allow     = " << (remoteallow.empty() ? "127.0.0.1 only" : remoteallow) << '\n';
+    if (!videoformat.empty()) {
+      out << "Video Format     = " << videoformat << '\n';
+    }
   }
   out << " " << '\n';
   out.flush();

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <string>
 
+#include "app/TimecodeRate.h"
+
 #include "remote/HyperDeckParser.h"
 #include "remote/TcpServer.h"
 
@@ -49,6 +51,8 @@ class HyperDeckPort : public TcpServer {
 
   LocalVCR& vcr_;
   const bool lx1_;
+  const TimecodeRate rate_;        // the room's: every label read or written counts in it
+  const std::string videoFormat_;  // what "video format" reports
   HyperDeckParser parser_;
   // Per connection, as the protocol has them.
   bool notifyTransport_ = false;
