@@ -56,6 +56,7 @@ int ControllerApp::namelast = 10;
 std::string ControllerApp::namedelimiter = ".";
 int ControllerApp::remoteport = 0;
 int ControllerApp::hyperdeckport = 0;
+int ControllerApp::hyperdeckclients = 4;
 std::string ControllerApp::remoteallow;
 bool ControllerApp::remotekeys = false;
 TimecodeRate ControllerApp::framerate;
@@ -163,10 +164,11 @@ std::optional<long long> parseDecimal(std::string_view text) {
 // The keys the settings file can set. A key that matches one of them only when letter case is
 // ignored is a typing slip: it is named in one line (keys stay case-sensitive).
 constexpr const char* kKnownKeys[] = {
-    "COMPort",       "UserNote",  "Verbose",    "UseClipboard",    "StopOnExit",
-    "VCRType",       "Finalize",  "Initialize", "RECMode",         "AutoChapter",
-    "NameChapters",  "Optimize",  "Filter",     "FirstNameColumn", "LastNameColumn",
-    "NameDelimiter", "FrameRate", "RemotePort", "HyperDeckPort",   "RemoteAllow"};
+    "COMPort",         "UserNote",  "Verbose",    "UseClipboard",    "StopOnExit",
+    "VCRType",         "Finalize",  "Initialize", "RECMode",         "AutoChapter",
+    "NameChapters",    "Optimize",  "Filter",     "FirstNameColumn", "LastNameColumn",
+    "NameDelimiter",   "FrameRate", "RemotePort", "HyperDeckPort",   "RemoteAllow",
+    "HyperDeckClients"};
 
 std::string withoutTrailingBlanks(std::string s) {
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\f')) {
@@ -227,6 +229,7 @@ void ControllerApp::resetSettings() {
   namedelimiter = ".";
   remoteport = 0;
   hyperdeckport = 0;
+  hyperdeckclients = 4;
   remoteallow.clear();
   remotekeys = false;
   framerate = TimecodeRate();
@@ -399,6 +402,15 @@ bool ControllerApp::GetPropsFrom(const std::string& path, std::ostream& log) {
       remotekeys = true;
       remoteallow = std::string(trimmed(*v));
     }
+    if (auto v = props.get("HyperDeckClients")) {
+      remotekeys = true;
+      const auto n = parseDecimal(*v);
+      if (n && *n >= 1 && *n <= 8) {
+        hyperdeckclients = static_cast<int>(*n);
+      } else {
+        problems.push_back("HyperDeckClients = \"" + *v + "\" is not 1 to 8; 4 is used");
+      }
+    }
     if (auto v = props.get("FrameRate")) {
       if (auto rate = TimecodeRate::parse(trimmed(*v))) {
         framerate = *rate;
@@ -474,7 +486,8 @@ void ControllerApp::showprops(std::ostream& out) {
     out << "Remote Control Settings:" << '\n';
     out << "Remote Port      = " << port(remoteport) << '\n';
     out << "HyperDeck Port   = " << port(hyperdeckport) << '\n';
-    out << "Remote Allow     = " << (remoteallow.empty() ? "127.0.0.1 only" : remoteallow) << '\n';
+    out << "HyperDeck Clients = " << hyperdeckclients << '\n';
+    out << "Remote Allow     = " << (remoteallow.empty() ? "loopback only" : remoteallow) << '\n';
   }
   out << " " << '\n';
   out.flush();

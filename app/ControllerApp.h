@@ -51,9 +51,11 @@ class ControllerApp {
   static std::string namedelimiter;
   // Remote control: the session server's port ("RemotePort"), the HyperDeck server's port
   // ("HyperDeckPort"), 0 when off; the networks besides loopback whose clients may connect
-  // ("RemoteAllow", comma-separated CIDR). remotekeys: the file names at least one of them.
+  // ("RemoteAllow", comma-separated IPv4 or IPv6 CIDR); how many HyperDeck clients at once
+  // ("HyperDeckClients", 1 to 8, default 4). remotekeys: the file names at least one of them.
   static int remoteport;
   static int hyperdeckport;
+  static int hyperdeckclients;
   static std::string remoteallow;
   static bool remotekeys;
   static TimecodeRate framerate;  // "FrameRate": 30 (default), 25, 24 or 29.97DF

@@ -43,7 +43,7 @@ void RemoteFixture::TearDown() {
   ControllerApp::resetDefaults();
 }
 
-bool RemoteFixture::open(const std::string& deck, const std::string& allow) {
+bool RemoteFixture::open(const std::string& deck, const std::string& allow, int hyperDeckClients) {
   ControllerApp::resetDefaults();
   ControllerApp::lx1 = deck == "lx1";
   ControllerApp::zarix = deck == "zarix";
@@ -70,7 +70,7 @@ bool RemoteFixture::open(const std::string& deck, const std::string& allow) {
     log_.push_back(line);
   };
   session = std::make_unique<RemotePort>(*vcr, 0, *filter, log);
-  hyperdeck = std::make_unique<HyperDeckPort>(*vcr, 0, *filter, log);
+  hyperdeck = std::make_unique<HyperDeckPort>(*vcr, 0, *filter, log, hyperDeckClients);
   // The first status reply is in before a test asks for the deck's state.
   return session->start() && hyperdeck->start() &&
          eventually([&] { return vcr->getstatusdata().has_value(); }, 5000);
