@@ -6,7 +6,7 @@
 # as BMP files; Python's zlib makes the PNG files.
 #   scripts/windows-screenshots.sh
 # Needs the Windows build and its Wine prefix (scripts/windows-test.sh makes both); builds the
-# test when it is missing. Runs its own Xvfb.
+# test when it is missing. Runs its own Xvfb, large enough for the windows at 144 dpi too.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -27,7 +27,7 @@ cleanup() {
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
 }
 trap cleanup EXIT
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 1920x1200x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
 xvfb_pid=$!
 for _ in $(seq 100); do
   [ -s "$display_file" ] && break
