@@ -70,6 +70,9 @@ std::vector<std::wstring> textsFor(const std::wstring& text) {
   const bool number = text.size() == 3 && text.find_first_not_of(L"0123456789") == text.npos;
   const bool timecode = text.size() == 11 && text[2] == L':' && text[5] == L':';
   std::vector<std::wstring> texts;
+  if (!text.empty()) {
+    texts.push_back(text);
+  }
   if (number) {
     for (int n = 1; n <= 999; ++n) {
       wchar_t buf[4];
@@ -82,8 +85,6 @@ std::vector<std::wstring> textsFor(const std::wstring& text) {
       texts.push_back(dd + L":" + dd + L":" + dd + L":" + dd);
       texts.push_back(dd + L":" + dd + L":" + dd + L";" + dd);
     }
-  } else if (!text.empty()) {
-    texts.push_back(text);
   }
   return texts;
 }
