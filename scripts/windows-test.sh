@@ -99,6 +99,10 @@ ORVA_TEST_TRANSCRIPT=$(winepath -w "$work/transcript.txt" 2>/dev/null)
 export ORVA_TEST_TRANSCRIPT
 
 step "tests under Wine"
+# The screen's dpi, which Wine reads from the registry once per process. The tests run at 96,
+# whatever an interrupted run left in the prefix.
+set_dpi() { wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1; }
+set_dpi 96
 # A Wine process now and then does not end after its last test; such a run is tried again
 # instead of holding the stage for the full time-out.
 # The COM-port tests share the one emulated deck on COM20: they run one at a time, after the
@@ -106,6 +110,15 @@ step "tests under Wine"
 ctest --preset windows-cross -j2 --timeout 60 --repeat after-timeout:3 \
   -E '^(ComPortTest|OrvaExeRemoteTest)\.'
 ctest --preset windows-cross --timeout 60 --repeat after-timeout:3 -R '^ComPortTest\.'
+
+step "window texts at 120 and 144 dpi"
+# The text-fit test (at 96 dpi above) runs again alone at each, then the prefix goes back to 96.
+for dpi in 120 144; do
+  set_dpi "$dpi"
+  ORVA_TEST_DPI=$dpi ctest --preset windows-cross --timeout 60 --repeat after-timeout:3 \
+    -R '^Win32TextFit\.' || { set_dpi 96; exit 1; }
+done
+set_dpi 96
 
 step "remote servers of orva.exe on COM20"
 # orva.exe with HyperDeckPort and RemotePort set, driven over loopback by the tests' clients;
