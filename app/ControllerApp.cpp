@@ -59,6 +59,7 @@ int ControllerApp::remoteport = 0;
 int ControllerApp::hyperdeckport = 0;
 int ControllerApp::hyperdeckclients = 4;
 std::string ControllerApp::remoteallow;
+std::string ControllerApp::videoformat;
 bool ControllerApp::remotekeys = false;
 TimecodeRate ControllerApp::framerate;
 std::optional<int> ControllerApp::stoplatency;
@@ -166,11 +167,11 @@ std::optional<long long> parseDecimal(std::string_view text) {
 // The keys the settings file can set. A key that matches one of them only when letter case is
 // ignored is a typing slip: it is named in one line (keys stay case-sensitive).
 constexpr const char* kKnownKeys[] = {
-    "COMPort",          "UserNote",   "Verbose",    "UseClipboard",    "StopOnExit",
-    "VCRType",          "Finalize",   "Initialize", "RECMode",         "AutoChapter",
-    "NameChapters",     "Optimize",   "Filter",     "FirstNameColumn", "LastNameColumn",
-    "NameDelimiter",    "FrameRate",  "RemotePort", "HyperDeckPort",   "RemoteAllow",
-    "HyperDeckClients", "StopLatency"};
+    "COMPort",          "UserNote",    "Verbose",    "UseClipboard",    "StopOnExit",
+    "VCRType",          "Finalize",    "Initialize", "RECMode",         "AutoChapter",
+    "NameChapters",     "Optimize",    "Filter",     "FirstNameColumn", "LastNameColumn",
+    "NameDelimiter",    "FrameRate",   "RemotePort", "HyperDeckPort",   "RemoteAllow",
+    "HyperDeckClients", "VideoFormat", "StopLatency"};
 
 std::string withoutTrailingBlanks(std::string s) {
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\f')) {
@@ -233,6 +234,7 @@ void ControllerApp::resetSettings() {
   hyperdeckport = 0;
   hyperdeckclients = 4;
   remoteallow.clear();
+  videoformat.clear();
   remotekeys = false;
   framerate = TimecodeRate();
   stoplatency.reset();
@@ -421,6 +423,16 @@ bool ControllerApp::GetPropsFrom(const std::string& path, std::ostream& log) {
         log << "FrameRate = \"" << *v << "\" is not 30, 25, 24 or 29.97DF; 30 is used" << '\n';
       }
     }
+    if (auto v = props.get("VideoFormat")) {
+      remotekeys = true;
+      if (auto format = VideoFormat::parse(trimmed(*v))) {
+        videoformat = *format;
+      } else {
+        log << "VideoFormat = \"" << *v
+            << "\" is not a video format of the HyperDeck protocol; the frame rate's is used"
+            << '\n';
+      }
+    }
     if (auto v = props.get("StopLatency")) {
       const std::string_view text = trimmed(*v);
       int frames = -1;
@@ -504,6 +516,9 @@ void ControllerApp::showprops(std::ostream& out) {
     out << "HyperDeck Port   = " << port(hyperdeckport) << '\n';
     out << "HyperDeck Clients = " << hyperdeckclients << '\n';
     out << "Remote Allow     = " << (remoteallow.empty() ? "loopback only" : remoteallow) << '\n';
+    if (!videoformat.empty()) {
+      out << "Video Format     = " << videoformat << '\n';
+    }
   }
   out << " " << '\n';
   out.flush();

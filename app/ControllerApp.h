@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/TimecodeRate.h"
+#include "app/VideoFormat.h"
 
 class SerOutPort;
 class LocalVCR;
@@ -58,6 +59,9 @@ class ControllerApp {
   static int hyperdeckclients;
   static std::string remoteallow;
   static bool remotekeys;
+  // "VideoFormat": the format token the HyperDeck server reports; empty when the file does not
+  // set a known one, and the server then reports the frame rate's (getvideoformat()).
+  static std::string videoformat;
   static TimecodeRate framerate;  // "FrameRate": 30 (default), 25, 24 or 29.97DF
   // "StopLatency": frames the deck runs on after Stop, 0 to 10; unset: learned from reviews.
   static std::optional<int> stoplatency;
@@ -141,6 +145,9 @@ class ControllerApp {
   static int getnamelast() { return namelast; }
   static TimecodeRate getframerate() { return framerate; }
   static std::optional<int> getstoplatency() { return stoplatency; }
+  static std::string getvideoformat() {
+    return videoformat.empty() ? VideoFormat::forRate(framerate) : videoformat;
+  }
 
  private:
   // The values that the settings file sets, back to their defaults.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <optional>
 
@@ -16,8 +15,6 @@ namespace {
 constexpr const char* kEnd = "\r\n";
 constexpr int kMaxSpeed = 5000;   // percent of play speed, either way
 constexpr int kWindSpeed = 1600;  // what fast forward and rewind report
-constexpr int kFramesPerDay = 24 * 108000;
-constexpr const char* kVideoFormat = "NTSC";
 
 std::string code(int c) {
   const char* text = "internal error";
@@ -79,9 +76,11 @@ std::optional<int> integer(const std::string& v) {
   return std::atoi(v.c_str());
 }
 
-// "hh:mm:ss:ff", with ';' accepted before the frames (drop-frame decks write it so); the
-// numbers are passed through as the tape has them. Answers the frame count.
-std::optional<int> timecodeFrames(const std::string& v) {
+// "hh:mm:ss:ff" or "hh:mm:ss;ff" (either separator, whatever the rate) at the room's frame
+// rate. Answers the label's frame count, or nothing when the label does not exist at that rate
+// (frame 27 at 25 frames/s, 00:01:00;00 at drop-frame), so no client can name a frame the
+// room does not have.
+std::optional<int> timecodeFrames(const std::string& v, TimecodeRate rate) {
   if (v.size() != 11 || v[2] != ':' || v[5] != ':' || (v[8] != ':' && v[8] != ';')) {
     return std::nullopt;
   }
@@ -94,17 +93,11 @@ std::optional<int> timecodeFrames(const std::string& v) {
     }
     part[p] = (a - '0') * 10 + (b - '0');
   }
-  if (part[0] > 23 || part[1] > 59 || part[2] > 59 || part[3] > 29) {
+  const TimecodeRate::Fields f{part[0], part[1], part[2], part[3]};
+  if (f.hours > 23 || !rate.exists(f)) {
     return std::nullopt;
   }
-  return part[0] * 108000 + part[1] * 1800 + part[2] * 30 + part[3];
-}
-
-std::string timecodeText(int frames) {
-  char text[24];  // room for any int, though frames stay below one day
-  std::snprintf(text, sizeof text, "%02d:%02d:%02d:%02d", frames / 108000, frames / 1800 % 60,
-                frames / 30 % 60, frames % 30);
-  return text;
+  return rate.count(f);
 }
 
 // The shuttle speed byte N for a speed in percent: speed = 10^(N/32 - 2) x play.
@@ -122,7 +115,9 @@ int shuttleByte(int percent) {
 HyperDeckPort::HyperDeckPort(LocalVCR& vcr, int port, AddressFilter filter, Log log, int maxClients)
     : TcpServer("HyperDeck", port, std::move(filter), code(120), maxClients, std::move(log)),
       vcr_(vcr),
-      lx1_(ControllerApp::getlx1()) {}
+      lx1_(ControllerApp::getlx1()),
+      rate_(ControllerApp::getframerate()),
+      videoFormat_(ControllerApp::getvideoformat()) {}
 
 HyperDeckPort::~HyperDeckPort() {
   stop();
@@ -172,7 +167,7 @@ HyperDeckPort::Transport HyperDeckPort::current() const {
   Transport t;
   t.timecode = vcr_.tcText();
   if (t.timecode.size() != 11) {
-    t.timecode = "00:00:00:00";
+    t.timecode = rate_.text(0);
   }
   t.status = "stopped";
   const auto data = vcr_.getstatusdata();
@@ -217,7 +212,7 @@ std::string HyperDeckPort::transportBlock(int c, const Transport& t) const {
   return std::to_string(c) + " transport info:" + kEnd + field("status", t.status) +
          field("speed", std::to_string(t.speed)) + field("slot id", t.mounted ? "1" : "none") +
          field("display timecode", t.timecode) + field("timecode", t.timecode) +
-         field("clip id", "none") + field("video format", kVideoFormat) + field("loop", "false") +
+         field("clip id", "none") + field("video format", videoFormat_) + field("loop", "false") +
          field("single clip", "false") + kEnd;
 }
 
@@ -225,7 +220,7 @@ std::string HyperDeckPort::slotBlock(int c, const Transport& t) const {
   return std::to_string(c) + " slot info:" + kEnd + field("slot id", "1") +
          field("status", t.mounted ? "mounted" : "empty") +
          field("volume name", t.mounted ? "Cassette" : "none") + field("recording time", "0") +
-         field("video format", kVideoFormat) + kEnd;
+         field("video format", videoFormat_) + kEnd;
 }
 
 void HyperDeckPort::onTick() {
@@ -525,18 +520,19 @@ std::string HyperDeckPort::moveTo(const HyperDeckParser::Command& c, bool jog) {
     sign = text[0] == '+' ? 1 : -1;
     text.erase(0, 1);
   }
-  const auto frames = timecodeFrames(text);
+  // The deck's position and the client's label count in the same frames: the room's.
+  const auto frames = timecodeFrames(text, rate_);
   if (!frames) {
     return code(102);
   }
   int target = *frames;
   if (sign != 0) {
     target = vcr_.gettcframes() + sign * *frames;
-    if (target < 0 || target >= kFramesPerDay) {
+    if (target < 0 || target >= 24 * rate_.framesPerHour()) {
       return code(109);
     }
   }
-  const std::string tc = timecodeText(target);
+  const std::string tc = rate_.text(target);
   // Cueing runs on the operator worker; its progress shows in the transport notifications.
   LocalVCR& v = vcr_;
   vcr_.post([&v, tc] { v.cueto(tc); });

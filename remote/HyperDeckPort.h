@@ -4,6 +4,8 @@
 #include <map>
 #include <string>
 
+#include "app/TimecodeRate.h"
+
 #include "remote/HyperDeckParser.h"
 #include "remote/TcpServer.h"
 
@@ -70,6 +72,8 @@ class HyperDeckPort : public TcpServer {
 
   LocalVCR& vcr_;
   const bool lx1_;
+  const TimecodeRate rate_;        // the room's: every label read or written counts in it
+  const std::string videoFormat_;  // what "video format" reports
   std::map<ClientId, Session> sessions_;
   int commandedSpeed_ = 0;  // the shuttle or variable speed last asked for, by any client
 };

@@ -131,6 +131,97 @@ TEST_F(HyperDeckTest, Lx1HasNoJogOrShuttle) {
   }
 }
 
+// Every label a client reads or sends counts at the room's frame rate, and the deck lands on
+// the label asked for; a label the rate does not have moves nothing.
+TEST_F(HyperDeckTest, CountsTimecodeAtTheRoomsRate) {
+  struct Move {
+    std::string command;
+    std::string lands;  // the label the deck rests on
+  };
+  struct Room {
+    std::string fps;  // orva-decksim's --fps
+    TimecodeRate rate;
+    std::string start;
+    std::string format;
+    std::vector<Move> moves;
+    std::vector<std::string> missing;  // labels the rate does not have
+  };
+  using K = TimecodeRate::Kind;
+  const Room rooms[] = {
+      {"25",
+       TimecodeRate(K::Fps25),
+       "00:00:50:00",
+       "PAL",
+       {{"jog: timecode: +00:00:01:00", "00:00:51:00"},
+        {"jog: timecode: -00:00:00:24", "00:00:50:01"},
+        {"jog: timecode: 00:00:49:24", "00:00:49:24"},
+        {"goto: timecode: 00:01:00:10", "00:01:00:10"}},
+       {"00:00:10:25", "00:00:10:27"}},
+      {"24",
+       TimecodeRate(K::Fps24),
+       "00:00:50:00",
+       "1080p24",
+       {{"jog: timecode: +00:00:00:23", "00:00:50:23"},
+        {"goto: timecode: 00:00:59:23", "00:00:59:23"},
+        {"jog: timecode: +00:00:00:01", "00:01:00:00"}},
+       {"00:00:10:24"}},
+      {"29.97df",
+       TimecodeRate(K::Fps2997Df),
+       "00:00:59:20",
+       "NTSC",
+       {{"jog: timecode: +00:00:00:20", "00:01:00;12"},
+        {"jog: timecode: -00:00:00;11", "00:00:59;29"},
+        {"goto: timecode: 00:10:00:00", "00:10:00;00"},
+        {"jog: timecode: 00:02:00;02", "00:02:00;02"}},
+       {"00:01:00;00", "00:02:00:01", "00:00:10;30"}},
+  };
+  const std::regex tc("display timecode: (\\d\\d):(\\d\\d):(\\d\\d)([:;])(\\d\\d)\r\n");
+  for (const Room& room : rooms) {
+    SCOPED_TRACE(room.fps);
+    ASSERT_TRUE(open("vtr", "", 1, {"--fps", room.fps, "--start", room.start}, room.rate));
+    TestClient c(hyperdeck->port());
+    c.block();
+    // Reports: a label that exists at the rate, with the rate's separator, and its format.
+    ASSERT_TRUE(c.send("transport info\r\n"));
+    const std::string info = c.block();
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(info, m, tc)) << info;
+    const TimecodeRate::Fields f{std::stoi(m[1]), std::stoi(m[2]), std::stoi(m[3]),
+                                 std::stoi(m[5])};
+    EXPECT_TRUE(room.rate.exists(f)) << info;
+    EXPECT_EQ(m[4], std::string(1, room.rate.separator()));
+    EXPECT_NE(info.find("video format: " + room.format + "\r\n"), std::string::npos) << info;
+    for (const Move& move : room.moves) {
+      ASSERT_TRUE(c.send(move.command + "\r\n"));
+      ASSERT_EQ(c.line(), "200 ok\r") << move.command;
+      EXPECT_TRUE(eventually([&] { return vcr->tcText() == move.lands; }, 8000))
+          << move.command << " rests at " << vcr->tcText() << ", want " << move.lands;
+    }
+    const auto cues = [&] {
+      const auto in = framesIn();
+      return std::count_if(in.begin(), in.end(),
+                           [](const std::string& h) { return h.rfind("24 31", 0) == 0; });
+    };
+    const auto before = cues();
+    for (const std::string& label : room.missing) {
+      for (const char* verb : {"goto", "jog"}) {
+        ASSERT_TRUE(c.send(std::string(verb) + ": timecode: " + label + "\r\n"));
+        EXPECT_EQ(c.line(), "102 invalid value\r") << verb << " " << label;
+      }
+    }
+    ASSERT_TRUE(c.send("ping\r\n"));
+    ASSERT_EQ(c.line(), "200 ok\r");
+    EXPECT_EQ(cues(), before) << "a refused label sent a cue";
+    // The session reports the same label.
+    TestClient s(session->port());
+    ASSERT_TRUE(s.send("GetTC\n"));
+    EXPECT_EQ(s.line(), room.moves.back().lands);
+    c.close();
+    s.close();
+    TearDown();
+  }
+}
+
 TEST(HyperDeckParserTest, OneLineAndBlockFormsAgree) {
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{"play: speed: 200 loop: true single clip: false"},

@@ -43,8 +43,10 @@ void RemoteFixture::TearDown() {
   ControllerApp::resetDefaults();
 }
 
-bool RemoteFixture::open(const std::string& deck, const std::string& allow, int hyperDeckClients) {
+bool RemoteFixture::open(const std::string& deck, const std::string& allow, int hyperDeckClients,
+                         const std::vector<std::string>& simArgs, TimecodeRate rate) {
   ControllerApp::resetDefaults();
+  ControllerApp::framerate = rate;
   ControllerApp::lx1 = deck == "lx1";
   ControllerApp::zarix = deck == "zarix";
   ControllerApp::lanc = deck == "lanc";
@@ -52,8 +54,10 @@ bool RemoteFixture::open(const std::string& deck, const std::string& allow, int 
   transcript_ = (std::filesystem::temp_directory_path() /
                  ("orva-remote-transcript-" + std::to_string(::getpid()) + ".txt"))
                     .string();
+  std::vector<std::string> args{"--deck", deck};
+  args.insert(args.end(), simArgs.begin(), simArgs.end());
   sim = std::make_unique<DeckSimChild>(std::string(ORVA_BINARY_DIR) + "/sim/orva-decksim",
-                                       transcript_, std::vector<std::string>{"--deck", deck});
+                                       transcript_, args);
   if (!sim->ok()) {
     ADD_FAILURE() << sim->error();
     return false;
