@@ -13,7 +13,10 @@
 // deck's rate, and everything is counted in the deck's frames. The controller counts at its
 // FrameRate setting: by default the one matching the deck, or the one --controller-fps gives.
 // --stop-latency and --reply-delay go to the emulator: a deck that halts N frames after Stop
-// and answers MS late.
+// and answers MS late. The emulator serves at real-time priority where the system allows it
+// (--realtime), so that on a loaded machine it still answers, and takes the Stop, when the
+// frame arrives, as hardware does; the controller is measured, not the emulator's turn on
+// the processor.
 //
 // The fixed settle pauses of a review (1000 and 2000 ms) are shortened through the sleeper
 // seam so that many reviews fit in a few minutes; the polling interval and the wait for the
@@ -154,6 +157,14 @@ class FinishedCounter {
   int count_ = 0;
 };
 
+// The emulator writes its transcript line by line; on a disk that other programs keep busy a
+// write can wait for the disk, and the deck would answer late. Memory-backed when there is one.
+std::filesystem::path transcriptDir() {
+  std::error_code ec;
+  return std::filesystem::is_directory("/dev/shm", ec) ? std::filesystem::path("/dev/shm")
+                                                       : std::filesystem::temp_directory_path();
+}
+
 struct Clip {
   int in = 0;
   int out = 0;
@@ -167,10 +178,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string transcript =
-      opt.keep.empty() ? (std::filesystem::temp_directory_path() /
-                          ("orva-bench-review-" + std::to_string(::getpid()) + ".txt"))
-                             .string()
-                       : opt.keep;
+      opt.keep.empty()
+          ? (transcriptDir() / ("orva-bench-review-" + std::to_string(::getpid()) + ".txt"))
+                .string()
+          : opt.keep;
   ControllerApp::resetDefaults();
   ControllerApp::lx1 = false;
   ControllerApp::zarix = false;

@@ -4,6 +4,7 @@
 
 #include "deck/LocalVCR.h"
 #include "deck/Sleeper.h"
+#include "deck/TimeCritical.h"
 
 CueThread::CueThread(LocalVCR& svcr, const std::array<std::uint8_t, 7>& cueFrame)
     : svcr_(svcr),
@@ -68,24 +69,7 @@ void CueThread::playToOut(bool lx1) {
   const int restOn = v.endframes_.load() - 1;
   auto reached = [&v, restOn] { return restOn <= v.tcframes_.load(); };
   auto ended = [&v, this] { return !v.reviewclipFlag_.load() || stopped(); };
-  bool due = false;
-  while (!due) {
-    // While the deck plays at play speed its replies say when it will be on out - 1. Once
-    // that instant is near, the Stop is sent for it (less the deck's stop latency), between
-    // polls; until then, or when the position cannot be predicted, the first poll that shows
-    // out - 1 or later sends it.
-    sleeper.waitUntil([&] { return reached() || ended() || v.stopPlanned(restOn); }, 50, -1);
-    if (sleeper.closing() || reached() || ended()) {
-      break;
-    }
-    due = sleeper.sleepUntil([&] { return v.planStop(restOn); },
-                             [&] { return reached() || ended(); });
-  }
-  if (sleeper.closing()) {
-    v.stopSent(std::nullopt);
-    return;
-  }
-  if ((due || reached()) && !ended()) {
+  auto send = [&v, lx1, this] {
     const auto at = LocalVCR::Clock::now();
     if (lx1) {
       v.CommandB0(LocalVCR::bspause);
@@ -95,9 +79,31 @@ void CueThread::playToOut(bool lx1) {
     v.stopSent(at);
     gotthere_.store(true);
     v.duration_.store(0);
-  } else {
-    v.stopSent(std::nullopt);
+  };
+  for (;;) {
+    // While the deck plays at play speed its replies say when it will be on out - 1. Once
+    // that instant is near, the Stop is sent for it (less the deck's stop latency), between
+    // polls; until then, or when the position cannot be predicted, the first poll that shows
+    // out - 1 or later sends it.
+    sleeper.waitUntil([&] { return reached() || ended() || v.stopPlanned(restOn); }, 50, -1);
+    if (sleeper.closing() || reached() || ended()) {
+      break;
+    }
+    // Until the Stop has gone out the thread runs at real-time priority where the system
+    // allows it, so that a busy machine does not make it wake late for the instant.
+    TimeCritical critical;
+    if (sleeper.sleepUntil([&] { return v.planStop(restOn); },
+                           [&] { return reached() || ended(); }) &&
+        !ended()) {
+      send();
+      return;
+    }
   }
+  if (!sleeper.closing() && reached() && !ended()) {
+    send();
+    return;
+  }
+  v.stopSent(std::nullopt);
 }
 
 void CueThread::steps() {

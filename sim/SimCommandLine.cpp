@@ -62,6 +62,8 @@ std::string SimCommandLine::usage() {
          "  --transcript FILE           log every frame in and out to FILE\n"
          "  --link PATH                 PATH links to the terminal until exit\n"
          "  --quiet                     no status line on a terminal's standard error\n"
+         "  --realtime                  answer at real-time priority (where allowed), as\n"
+         "                              hardware does however busy the computer is\n"
          "  --help                      show this text\n"
          "An ejected cassette stays out until the program is started again.\n";
 }
@@ -82,6 +84,10 @@ SimCommandLine::Result SimCommandLine::parse(const std::vector<std::string>& arg
     }
     if (opt == "--quiet") {
       r.quiet = true;
+      continue;
+    }
+    if (opt == "--realtime") {
+      r.realtime = true;
       continue;
     }
     if (opt.rfind("--", 0) != 0)

@@ -402,11 +402,11 @@ TEST(DeckEmulatorTranscript, UnwritablePathIsReportedNotIgnored) {
 
 TEST(SimCommandLine, ReadsEveryOption) {
   const auto r = SimCommandLine::parse(
-      {"--deck",        "lx1", "--start",         "00:10:00:00", "--end",           "01:00:00:00",
-       "--reply-delay", "12",  "--drop-every",    "5",           "--drop-prob",     "0.1",
-       "--seed",        "42",  "--corrupt-every", "6",           "--garbage-every", "7",
-       "--split-every", "8",   "--hangup-after",  "9",           "--transcript",    "/tmp/t.txt",
-       "--stop-latency", "2"});
+      {"--deck",         "lx1", "--start",         "00:10:00:00", "--end",           "01:00:00:00",
+       "--reply-delay",  "12",  "--drop-every",    "5",           "--drop-prob",     "0.1",
+       "--seed",         "42",  "--corrupt-every", "6",           "--garbage-every", "7",
+       "--split-every",  "8",   "--hangup-after",  "9",           "--transcript",    "/tmp/t.txt",
+       "--stop-latency", "2",   "--realtime"});
   ASSERT_EQ(r.error, "");
   EXPECT_FALSE(r.help);
   EXPECT_EQ(r.options.deck, DeckKind::Lx1);
@@ -422,6 +422,7 @@ TEST(SimCommandLine, ReadsEveryOption) {
   EXPECT_EQ(r.options.hangupAfter, 9);
   EXPECT_EQ(r.options.transcriptPath, "/tmp/t.txt");
   EXPECT_EQ(r.options.stopLatencyFrames, 2);
+  EXPECT_TRUE(r.realtime);
   EXPECT_TRUE(SimCommandLine::parse({"--help"}).help);
 }
 
