@@ -77,6 +77,9 @@ void ControlWindow::build() {
           // Any timecode shows whole, drop-frame labels too.
           fonts_.push_back(
               field.fitFont("Helvetica", ControlLayout::TCfontheight, false, TextFit::timecodes()));
+        } else {
+          // Status texts vary; whatever the FontHeight setting, a line is not cut off below.
+          fonts_.push_back(field.fitFont("Helvetica", ControllerApp::fontheight, false, {}));
         }
         made = &field;
         break;
