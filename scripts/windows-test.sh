@@ -16,7 +16,7 @@ step() { echo "--- $* ($(($(date +%s) - t0)) s)"; }
 edl_dir=${1:-tests/fixtures/edl}
 
 step "packages"
-pkgs=(g++-mingw-w64-x86-64-posix wine wine64 nsis groff-base xvfb xdotool x11-apps)
+pkgs=(g++-mingw-w64-x86-64-posix wine wine64 nsis groff-base xvfb xdotool x11-apps iproute2 procps)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

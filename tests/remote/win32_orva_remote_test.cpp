@@ -228,6 +228,7 @@ TEST_F(OrvaExeRemoteTest, HyperDeckClientAndSessionDriveTheDeck) {
   if (orva.log().find("[::1]:" + std::to_string(hyperDeckPort)) != std::string::npos) {
     TestClient six("::1", hyperDeckPort);
     EXPECT_EQ(six.block(5000).substr(0, 22), "500 connection info:\r\n");
+    EXPECT_TRUE(orva.logged("; 2 clients connected", 5000));  // beside the IPv4 client
   }
   // The system's table of listeners names both ports for the process (where it can tell).
   if (tableNamesOwners()) {
