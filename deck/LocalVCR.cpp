@@ -388,6 +388,7 @@ void LocalVCR::CommandB8() {
 void LocalVCR::notePosition(std::optional<int> frames, Clock::time_point sent,
                             Clock::time_point read) {
   std::string learned;
+  bool forget = false;
   {
     std::lock_guard lock(predictMutex_);
     const unsigned losses = sop_.lineLosses();
@@ -395,14 +396,31 @@ void LocalVCR::notePosition(std::optional<int> frames, Clock::time_point sent,
       // A line that was lost and came back may lead to another deck, or the same one moved.
       predictLosses_ = losses;
       predictor_.reset();
+      forget = true;
       rest_.reset();
       restWatched_.store(false);
     }
     if (!frames) {
-      predictor_.reset();  // no timecode: the next reply starts afresh
-      return;
+      // One reply missing or unusable (late, or two in one read) adds nothing; two in a row
+      // are a line that is going, and the next reply starts afresh.
+      if (++unusableReplies_ < 2) {
+        return;
+      }
+      predictor_.reset();
+      forget = true;
+    } else {
+      unusableReplies_ = 0;
+      predictor_.observe(*frames, sent, read);
     }
-    predictor_.observe(*frames, sent, read);
+  }
+  if (forget) {
+    // A Stop planned on what is now forgotten holds no poll back, and the review plans again.
+    stopDueNs_.store(0);
+    sleeper_->wake();
+    return;
+  }
+  {
+    std::lock_guard lock(predictMutex_);
     if (rest_) {
       if (read - rest_->since > std::chrono::seconds(3)) {
         rest_.reset();  // it never came to rest while watched
@@ -483,7 +501,9 @@ void LocalVCR::holdPollForStop() {
     // The exchange holds the link for about as long as the last one did, and a little more.
     const auto busy =
         std::chrono::nanoseconds(pollExchangeNs_.load()) + std::chrono::milliseconds(3);
-    const auto giveUp = at + std::chrono::milliseconds(100);
+    // A Stop that has not gone out shortly after its instant was not sent for it (the review
+    // fell back to the polls): the polls go on.
+    const auto giveUp = at + std::chrono::milliseconds(20);
     if (now + busy < at || now >= giveUp) {
       return;
     }

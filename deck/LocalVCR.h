@@ -325,6 +325,7 @@ class LocalVCR {
   PlayPredictor predictor_;
   StopLatency stopLatency_;
   unsigned predictLosses_ = 0;  // the link's loss count the predictor's replies came under
+  int unusableReplies_ = 0;     // timecode requests in a row without a usable reply
   // After a review's Stop: the frame the deck was in when it arrived, the last frame polled
   // since, and when the Stop went out. The first timecode that repeats is where it rests.
   struct RestWatch {
