@@ -1,0 +1,49 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "serial/port/PortLister.h"
+#include "serial/support/PtyPair.h"
+#include "support/TempFolder.h"
+
+namespace fs = std::filesystem;
+
+// The lister looks in folders laid out as /dev/serial/by-id, /dev and /sys/class/tty are: a
+// by-id link names its port with the node it leads to; ttyUSB and ttyACM nodes are ports; a
+// ttyS node is one only when a UART is behind it, which the kernel tells through the device's
+// bus when the node cannot say (a pseudo-terminal cannot): "platform" is a legacy port with no
+// hardware. Empty folders give the one line "No serial ports found".
+TEST(PortLister, FindsByIdLinksAndPortNodesAndSaysWhenThereAreNone) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  TempFolder root("orva-ports");
+  PortLister::Places places{root.file("by-id"), root.file("dev"), root.file("sys"), ""};
+  for (const auto& folder : {places.byId, places.dev, places.sysTty}) {
+    fs::create_directories(folder);
+  }
+  EXPECT_EQ(PortLister::lines(PortLister::list(places)),
+            std::vector<std::string>{"No serial ports found"});
+  EXPECT_EQ(PortLister::summary(PortLister::list(places)), "No serial ports found");
+
+  const std::string byId = places.byId + "/usb-FTDI_FT232R_USB_UART_A10K-if00-port0";
+  fs::create_symlink(pty.slavePath(), byId);
+  fs::create_symlink(root.file("nowhere"), places.byId + "/usb-unplugged-if00-port0");
+  for (const char* node : {"ttyUSB10", "ttyUSB2", "ttyACM0", "ttyS0", "ttyS1", "tty0"}) {
+    fs::create_symlink(pty.slavePath(), places.dev + "/" + node);
+  }
+  for (const auto& [node, bus] : {std::pair{"ttyS0", "platform"}, std::pair{"ttyS1", "pnp"}}) {
+    fs::create_directories(places.sysTty + "/" + node + "/device");
+    fs::create_symlink(std::string("../../../bus/") + bus,
+                       places.sysTty + "/" + node + "/device/subsystem");
+  }
+  const std::vector<PortLister::Port> ports = PortLister::list(places);
+  EXPECT_EQ(PortLister::lines(ports),
+            (std::vector<std::string>{byId + " (" + pty.slavePath() + ")", places.dev + "/ttyACM0",
+                                      places.dev + "/ttyS1", places.dev + "/ttyUSB2",
+                                      places.dev + "/ttyUSB10"}));
+  EXPECT_EQ(PortLister::summary(ports), "Serial ports found: " + byId + ", " + places.dev +
+                                            "/ttyACM0, " + places.dev + "/ttyS1, " + places.dev +
+                                            "/ttyUSB2, " + places.dev + "/ttyUSB10");
+}
