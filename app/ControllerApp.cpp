@@ -58,7 +58,9 @@ int ControllerApp::namelast = 10;
 std::string ControllerApp::namedelimiter = ".";
 int ControllerApp::remoteport = 0;
 int ControllerApp::hyperdeckport = 0;
+int ControllerApp::hyperdeckclients = 4;
 std::string ControllerApp::remoteallow;
+std::string ControllerApp::videoformat;
 bool ControllerApp::remotekeys = false;
 TimecodeRate ControllerApp::framerate;
 int ControllerApp::width = 320;
@@ -165,10 +167,11 @@ std::optional<long long> parseDecimal(std::string_view text) {
 // The keys the settings file can set. A key that matches one of them only when letter case is
 // ignored is a typing slip: it is named in one line (keys stay case-sensitive).
 constexpr const char* kKnownKeys[] = {
-    "COMPort",       "UserNote",  "Verbose",    "UseClipboard",    "StopOnExit",
-    "VCRType",       "Finalize",  "Initialize", "RECMode",         "AutoChapter",
-    "NameChapters",  "Optimize",  "Filter",     "FirstNameColumn", "LastNameColumn",
-    "NameDelimiter", "FrameRate", "RemotePort", "HyperDeckPort",   "RemoteAllow"};
+    "COMPort",          "UserNote",   "Verbose",    "UseClipboard",    "StopOnExit",
+    "VCRType",          "Finalize",   "Initialize", "RECMode",         "AutoChapter",
+    "NameChapters",     "Optimize",   "Filter",     "FirstNameColumn", "LastNameColumn",
+    "NameDelimiter",    "FrameRate",  "RemotePort", "HyperDeckPort",   "RemoteAllow",
+    "HyperDeckClients", "VideoFormat"};
 
 std::string withoutTrailingBlanks(std::string s) {
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\f')) {
@@ -235,7 +238,9 @@ void ControllerApp::resetSettings() {
   namedelimiter = ".";
   remoteport = 0;
   hyperdeckport = 0;
+  hyperdeckclients = 4;
   remoteallow.clear();
+  videoformat.clear();
   remotekeys = false;
   framerate = TimecodeRate();
 }
@@ -412,11 +417,30 @@ bool ControllerApp::GetPropsFrom(const std::string& path, std::ostream& log) {
       remotekeys = true;
       remoteallow = std::string(trimmed(*v));
     }
+    if (auto v = props.get("HyperDeckClients")) {
+      remotekeys = true;
+      const auto n = parseDecimal(*v);
+      if (n && *n >= 1 && *n <= 8) {
+        hyperdeckclients = static_cast<int>(*n);
+      } else {
+        problems.push_back("HyperDeckClients = \"" + *v + "\" is not 1 to 8; 4 is used");
+      }
+    }
     if (auto v = props.get("FrameRate")) {
       if (auto rate = TimecodeRate::parse(trimmed(*v))) {
         framerate = *rate;
       } else {
         log << "FrameRate = \"" << *v << "\" is not 30, 25, 24 or 29.97DF; 30 is used" << '\n';
+      }
+    }
+    if (auto v = props.get("VideoFormat")) {
+      remotekeys = true;
+      if (auto format = VideoFormat::parse(trimmed(*v))) {
+        videoformat = *format;
+      } else {
+        log << "VideoFormat = \"" << *v
+            << "\" is not a video format of the HyperDeck protocol; the frame rate's is used"
+            << '\n';
       }
     }
     lanc = !lx1 && !zarix && isKeyword(VCRType, "LANC");
@@ -487,7 +511,11 @@ void ControllerApp::showprops(std::ostream& out) {
     out << "Remote Control Settings:" << '\n';
     out << "Remote Port      = " << port(remoteport) << '\n';
     out << "HyperDeck Port   = " << port(hyperdeckport) << '\n';
-    out << "Remote Allow     = " << (remoteallow.empty() ? "127.0.0.1 only" : remoteallow) << '\n';
+    out << "HyperDeck Clients = " << hyperdeckclients << '\n';
+    out << "Remote Allow     = " << (remoteallow.empty() ? "loopback only" : remoteallow) << '\n';
+    if (!videoformat.empty()) {
+      out << "Video Format     = " << videoformat << '\n';
+    }
   }
   out << " " << '\n';
   out.flush();

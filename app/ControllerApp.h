@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/TimecodeRate.h"
+#include "app/VideoFormat.h"
 
 class SerOutPort;
 class LocalVCR;
@@ -51,11 +52,16 @@ class ControllerApp {
   static std::string namedelimiter;
   // Remote control: the session server's port ("RemotePort"), the HyperDeck server's port
   // ("HyperDeckPort"), 0 when off; the networks besides loopback whose clients may connect
-  // ("RemoteAllow", comma-separated CIDR). remotekeys: the file names at least one of them.
+  // ("RemoteAllow", comma-separated IPv4 or IPv6 CIDR); how many HyperDeck clients at once
+  // ("HyperDeckClients", 1 to 8, default 4). remotekeys: the file names at least one of them.
   static int remoteport;
   static int hyperdeckport;
+  static int hyperdeckclients;
   static std::string remoteallow;
   static bool remotekeys;
+  // "VideoFormat": the format token the HyperDeck server reports; empty when the file does not
+  // set a known one, and the server then reports the frame rate's (getvideoformat()).
+  static std::string videoformat;
   static TimecodeRate framerate;  // "FrameRate": 30 (default), 25, 24 or 29.97DF
 
   // --- fixed values ---
@@ -138,6 +144,9 @@ class ControllerApp {
   static int getnamefirst() { return namefirst; }
   static int getnamelast() { return namelast; }
   static TimecodeRate getframerate() { return framerate; }
+  static std::string getvideoformat() {
+    return videoformat.empty() ? VideoFormat::forRate(framerate) : videoformat;
+  }
 
  private:
   // The values that the settings file sets, back to their defaults.

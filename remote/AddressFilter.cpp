@@ -1,5 +1,7 @@
 #include "remote/AddressFilter.h"
 
+#include <algorithm>
+
 namespace {
 
 std::string_view trim(std::string_view s) {
@@ -12,17 +14,17 @@ std::string_view trim(std::string_view s) {
   return s;
 }
 
-// A decimal number of at most three digits, at most max.
-std::optional<std::uint32_t> smallNumber(std::string_view s, std::uint32_t max) {
+// A prefix length of one to three digits, at most max.
+std::optional<int> prefixLength(std::string_view s, int max) {
   if (s.empty() || s.size() > 3) {
     return std::nullopt;
   }
-  std::uint32_t v = 0;
+  int v = 0;
   for (char c : s) {
     if (c < '0' || c > '9') {
       return std::nullopt;
     }
-    v = v * 10 + static_cast<std::uint32_t>(c - '0');
+    v = v * 10 + (c - '0');
   }
   if (v > max) {
     return std::nullopt;
@@ -30,21 +32,10 @@ std::optional<std::uint32_t> smallNumber(std::string_view s, std::uint32_t max) 
   return v;
 }
 
-std::optional<std::uint32_t> ipv4(std::string_view s) {
-  std::uint32_t address = 0;
-  for (int part = 0; part < 4; ++part) {
-    const std::size_t dot = part < 3 ? s.find('.') : s.size();
-    if (dot == std::string_view::npos) {
-      return std::nullopt;
-    }
-    const auto v = smallNumber(s.substr(0, dot), 255);
-    if (!v) {
-      return std::nullopt;
-    }
-    address = (address << 8) | *v;
-    s.remove_prefix(part < 3 ? dot + 1 : dot);
-  }
-  return address;
+IpAddress loopbackV6() {
+  IpAddress::Bytes b{};
+  b[15] = 1;
+  return IpAddress(b);
 }
 
 }  // namespace
@@ -56,15 +47,17 @@ std::optional<AddressFilter> AddressFilter::parse(std::string_view list, std::st
     const std::string_view entry = trim(list.substr(0, comma));
     if (!entry.empty()) {
       const std::size_t slash = entry.find('/');
-      const auto address = ipv4(entry.substr(0, slash));
-      const auto bits = slash == std::string_view::npos ? std::optional<std::uint32_t>(32)
-                                                        : smallNumber(entry.substr(slash + 1), 32);
+      const auto address = IpAddress::parse(entry.substr(0, slash));
+      // An IPv4 network counts its bits after the 96 of the mapped form.
+      const int offset = address && address->isV4() ? 96 : 0;
+      const auto bits = slash == std::string_view::npos
+                            ? std::optional<int>(128 - offset)
+                            : prefixLength(entry.substr(slash + 1), 128 - offset);
       if (!address || !bits) {
         error = std::string(entry);
         return std::nullopt;
       }
-      const std::uint32_t mask = *bits == 0 ? 0 : ~std::uint32_t{0} << (32 - *bits);
-      filter.networks_.push_back({*address & mask, mask});
+      filter.networks_.push_back({*address, offset + *bits});
     }
     if (comma == std::string_view::npos) {
       break;
@@ -74,14 +67,20 @@ std::optional<AddressFilter> AddressFilter::parse(std::string_view list, std::st
   return filter;
 }
 
-bool AddressFilter::allows(std::uint32_t address) const {
-  if (address == kLoopback) {
+bool AddressFilter::allows(const IpAddress& address) const {
+  if (address == IpAddress::fromV4(kLoopback) || address == loopbackV6()) {
     return true;
   }
-  for (const Network& n : networks_) {
-    if ((address & n.mask) == n.address) {
-      return true;
-    }
-  }
-  return false;
+  return std::any_of(networks_.begin(), networks_.end(),
+                     [&](const Network& n) { return address.samePrefix(n.address, n.bits); });
+}
+
+bool AddressFilter::hasV4Networks() const {
+  return std::any_of(networks_.begin(), networks_.end(),
+                     [](const Network& n) { return n.address.isV4(); });
+}
+
+bool AddressFilter::hasV6Networks() const {
+  return std::any_of(networks_.begin(), networks_.end(),
+                     [](const Network& n) { return !n.address.isV4(); });
 }

@@ -1,7 +1,7 @@
 #include "remote/HyperDeckPort.h"
 
+#include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <optional>
 
@@ -15,8 +15,6 @@ namespace {
 constexpr const char* kEnd = "\r\n";
 constexpr int kMaxSpeed = 5000;   // percent of play speed, either way
 constexpr int kWindSpeed = 1600;  // what fast forward and rewind report
-constexpr int kFramesPerDay = 24 * 108000;
-constexpr const char* kVideoFormat = "NTSC";
 
 std::string code(int c) {
   const char* text = "internal error";
@@ -78,9 +76,11 @@ std::optional<int> integer(const std::string& v) {
   return std::atoi(v.c_str());
 }
 
-// "hh:mm:ss:ff", with ';' accepted before the frames (drop-frame decks write it so); the
-// numbers are passed through as the tape has them. Answers the frame count.
-std::optional<int> timecodeFrames(const std::string& v) {
+// "hh:mm:ss:ff" or "hh:mm:ss;ff" (either separator, whatever the rate) at the room's frame
+// rate. Answers the label's frame count, or nothing when the label does not exist at that rate
+// (frame 27 at 25 frames/s, 00:01:00;00 at drop-frame), so no client can name a frame the
+// room does not have.
+std::optional<int> timecodeFrames(const std::string& v, TimecodeRate rate) {
   if (v.size() != 11 || v[2] != ':' || v[5] != ':' || (v[8] != ':' && v[8] != ';')) {
     return std::nullopt;
   }
@@ -93,17 +93,11 @@ std::optional<int> timecodeFrames(const std::string& v) {
     }
     part[p] = (a - '0') * 10 + (b - '0');
   }
-  if (part[0] > 23 || part[1] > 59 || part[2] > 59 || part[3] > 29) {
+  const TimecodeRate::Fields f{part[0], part[1], part[2], part[3]};
+  if (f.hours > 23 || !rate.exists(f)) {
     return std::nullopt;
   }
-  return part[0] * 108000 + part[1] * 1800 + part[2] * 30 + part[3];
-}
-
-std::string timecodeText(int frames) {
-  char text[24];  // room for any int, though frames stay below one day
-  std::snprintf(text, sizeof text, "%02d:%02d:%02d:%02d", frames / 108000, frames / 1800 % 60,
-                frames / 30 % 60, frames % 30);
-  return text;
+  return rate.count(f);
 }
 
 // The shuttle speed byte N for a speed in percent: speed = 10^(N/32 - 2) x play.
@@ -118,10 +112,12 @@ int shuttleByte(int percent) {
 
 }  // namespace
 
-HyperDeckPort::HyperDeckPort(LocalVCR& vcr, int port, AddressFilter filter, Log log)
-    : TcpServer("HyperDeck", port, std::move(filter), code(120), std::move(log)),
+HyperDeckPort::HyperDeckPort(LocalVCR& vcr, int port, AddressFilter filter, Log log, int maxClients)
+    : TcpServer("HyperDeck", port, std::move(filter), code(120), maxClients, std::move(log)),
       vcr_(vcr),
-      lx1_(ControllerApp::getlx1()) {}
+      lx1_(ControllerApp::getlx1()),
+      rate_(ControllerApp::getframerate()),
+      videoFormat_(ControllerApp::getvideoformat()) {}
 
 HyperDeckPort::~HyperDeckPort() {
   stop();
@@ -135,37 +131,35 @@ std::string HyperDeckPort::model() const {
   return std::string("ORVA ") + kind + " Bridge";
 }
 
-void HyperDeckPort::onConnect() {
-  parser_ = HyperDeckParser();
-  notifyTransport_ = notifySlot_ = notifyRemote_ = notifyConfiguration_ = notifyTimecode_ = false;
-  remoteEnabled_ = true;
-  watchdogSeconds_ = 0;
-  commandedSpeed_ = 0;
-  lastCommand_ = std::chrono::steady_clock::now();
-  sent_ = current();
-  vcr_.ShowStat("HyperDeck client " + peer() + " connected");
-  send(std::string("500 connection info:") + kEnd + field("protocol version", kProtocolVersion) +
-       field("model", model()) + kEnd);
+void HyperDeckPort::onConnect(ClientId id) {
+  Session& s = sessions_[id];
+  s.lastCommand = std::chrono::steady_clock::now();
+  s.sent = current();
+  vcr_.ShowStat("HyperDeck client " + peer(id) + " connected (" + countText() + ")");
+  send(id, std::string("500 connection info:") + kEnd +
+               field("protocol version", kProtocolVersion) + field("model", model()) + kEnd);
 }
 
-void HyperDeckPort::onDisconnect() {
-  parser_ = HyperDeckParser();
+void HyperDeckPort::onDisconnect(ClientId) {
+  // The session itself goes on the next tick: a hook may still be using it now.
+  vcr_.ShowStat("HyperDeck client disconnected (" + countText() + ")");
 }
 
-void HyperDeckPort::onLine(const LineReader::Line& line) {
-  lastCommand_ = std::chrono::steady_clock::now();
+void HyperDeckPort::onLine(ClientId id, const LineReader::Line& line) {
+  Session& s = sessions_[id];
+  s.lastCommand = std::chrono::steady_clock::now();
   if (line.oversize) {
-    parser_ = HyperDeckParser();
-    send(code(100));
+    s.parser = HyperDeckParser();
+    send(id, code(100));
     return;
   }
-  const auto command = parser_.line(line.text);
+  const auto command = s.parser.line(line.text);
   if (!command) {
     return;
   }
-  send(answer(*command));
+  send(id, answer(s, *command));
   if (command->name == "quit" && command->error == 0) {
-    closeClient("quit");
+    closeAfterReplies(id, "quit");
   }
 }
 
@@ -173,7 +167,7 @@ HyperDeckPort::Transport HyperDeckPort::current() const {
   Transport t;
   t.timecode = vcr_.tcText();
   if (t.timecode.size() != 11) {
-    t.timecode = "00:00:00:00";
+    t.timecode = rate_.text(0);
   }
   t.status = "stopped";
   const auto data = vcr_.getstatusdata();
@@ -218,7 +212,7 @@ std::string HyperDeckPort::transportBlock(int c, const Transport& t) const {
   return std::to_string(c) + " transport info:" + kEnd + field("status", t.status) +
          field("speed", std::to_string(t.speed)) + field("slot id", t.mounted ? "1" : "none") +
          field("display timecode", t.timecode) + field("timecode", t.timecode) +
-         field("clip id", "none") + field("video format", kVideoFormat) + field("loop", "false") +
+         field("clip id", "none") + field("video format", videoFormat_) + field("loop", "false") +
          field("single clip", "false") + kEnd;
 }
 
@@ -226,36 +220,47 @@ std::string HyperDeckPort::slotBlock(int c, const Transport& t) const {
   return std::to_string(c) + " slot info:" + kEnd + field("slot id", "1") +
          field("status", t.mounted ? "mounted" : "empty") +
          field("volume name", t.mounted ? "Cassette" : "none") + field("recording time", "0") +
-         field("video format", kVideoFormat) + kEnd;
+         field("video format", videoFormat_) + kEnd;
 }
 
 void HyperDeckPort::onTick() {
-  if (!hasClient()) {
+  // Sessions of clients that have gone are dropped here, after every hook has run.
+  const auto connected = clients();
+  for (auto it = sessions_.begin(); it != sessions_.end();) {
+    it = std::find(connected.begin(), connected.end(), it->first) == connected.end()
+             ? sessions_.erase(it)
+             : std::next(it);
+  }
+  if (sessions_.empty()) {
     return;
   }
-  if (watchdogSeconds_ > 0 &&
-      std::chrono::steady_clock::now() - lastCommand_ > std::chrono::seconds(watchdogSeconds_)) {
-    closeClient("watchdog: no command for " + std::to_string(watchdogSeconds_) + " s");
-    return;
-  }
-  if (parser_.inBlock()) {
-    return;  // notifications never cut into a command the client is still sending
-  }
+  // One look at the deck for every client, so all hear of the same change.
   const Transport t = current();
-  std::string out;
-  if (notifyTransport_ && (t.status != sent_.status || t.speed != sent_.speed)) {
-    out += transportBlock(508, t);
-  }
-  if (notifySlot_ && t.mounted != sent_.mounted) {
-    out += slotBlock(502, t);
-  }
-  if (notifyTimecode_ && t.timecode != sent_.timecode) {
-    out +=
-        std::string("513 display timecode:") + kEnd + field("display timecode", t.timecode) + kEnd;
-  }
-  sent_ = t;
-  if (!out.empty()) {
-    send(out);
+  const auto now = std::chrono::steady_clock::now();
+  for (const ClientId id : connected) {
+    Session& s = sessions_[id];
+    if (s.watchdogSeconds > 0 && now - s.lastCommand > std::chrono::seconds(s.watchdogSeconds)) {
+      closeClient(id, "watchdog: no command for " + std::to_string(s.watchdogSeconds) + " s");
+      continue;
+    }
+    if (s.parser.inBlock()) {
+      continue;  // notifications never cut into a command the client is still sending
+    }
+    std::string out;
+    if (s.notifyTransport && (t.status != s.sent.status || t.speed != s.sent.speed)) {
+      out += transportBlock(508, t);
+    }
+    if (s.notifySlot && t.mounted != s.sent.mounted) {
+      out += slotBlock(502, t);
+    }
+    if (s.notifyTimecode && t.timecode != s.sent.timecode) {
+      out += std::string("513 display timecode:") + kEnd + field("display timecode", t.timecode) +
+             kEnd;
+    }
+    s.sent = t;
+    if (!out.empty()) {
+      send(id, out);
+    }
   }
 }
 
@@ -264,7 +269,7 @@ void HyperDeckPort::transport(std::function<void()> action, int speed) {
   vcr_.takeover(std::move(action));
 }
 
-std::string HyperDeckPort::answer(const HyperDeckParser::Command& c) {
+std::string HyperDeckPort::answer(Session& s, const HyperDeckParser::Command& c) {
   if (c.error != 0) {
     return code(c.error);
   }
@@ -278,11 +283,11 @@ std::string HyperDeckPort::answer(const HyperDeckParser::Command& c) {
   }
   if (n == "watchdog") {
     if (const std::string* p = c.param("period")) {
-      const auto s = integer(*p);
-      if (!s || *s < 0 || *s > 3600) {
+      const auto seconds = integer(*p);
+      if (!seconds || *seconds < 0 || *seconds > 3600) {
         return code(102);
       }
-      watchdogSeconds_ = *s;
+      s.watchdogSeconds = *seconds;
     }
     return code(200);
   }
@@ -316,7 +321,7 @@ std::string HyperDeckPort::answer(const HyperDeckParser::Command& c) {
   if (n == "remote") {
     if (query) {
       return std::string("210 remote info:") + kEnd +
-             field("enabled", remoteEnabled_ ? "true" : "false") + field("override", "false") +
+             field("enabled", s.remoteEnabled ? "true" : "false") + field("override", "false") +
              kEnd;
     }
     for (const auto& [k, v] : c.params) {
@@ -325,13 +330,13 @@ std::string HyperDeckPort::answer(const HyperDeckParser::Command& c) {
         return code(102);
       }
       if (k == "enable") {
-        remoteEnabled_ = *b;
+        s.remoteEnabled = *b;
       }
     }
     return code(200);
   }
   if (n == "notify") {
-    return notify(c);
+    return notify(s, c);
   }
   if (n == "help" || n == "?") {
     return std::string("201 help:") + kEnd +
@@ -341,7 +346,7 @@ std::string HyperDeckPort::answer(const HyperDeckParser::Command& c) {
   }
   const bool changesDeck = n == "play" || n == "stop" || n == "record" || n == "goto" ||
                            n == "jog" || n == "shuttle" || n == "preview";
-  if (changesDeck && !remoteEnabled_) {
+  if (changesDeck && !s.remoteEnabled) {
     return code(111);
   }
   LocalVCR& v = vcr_;
@@ -384,13 +389,13 @@ std::string HyperDeckPort::answer(const HyperDeckParser::Command& c) {
   return code(100);
 }
 
-std::string HyperDeckPort::notify(const HyperDeckParser::Command& c) {
+std::string HyperDeckPort::notify(Session& s, const HyperDeckParser::Command& c) {
   const auto tf = [](bool b) { return b ? "true" : "false"; };
   if (c.params.empty()) {
-    return std::string("209 notify:") + kEnd + field("transport", tf(notifyTransport_)) +
-           field("slot", tf(notifySlot_)) + field("remote", tf(notifyRemote_)) +
-           field("configuration", tf(notifyConfiguration_)) +
-           field("display timecode", tf(notifyTimecode_)) + kEnd;
+    return std::string("209 notify:") + kEnd + field("transport", tf(s.notifyTransport)) +
+           field("slot", tf(s.notifySlot)) + field("remote", tf(s.notifyRemote)) +
+           field("configuration", tf(s.notifyConfiguration)) +
+           field("display timecode", tf(s.notifyTimecode)) + kEnd;
   }
   for (const auto& [k, v] : c.params) {
     if (!flag(v)) {
@@ -400,19 +405,19 @@ std::string HyperDeckPort::notify(const HyperDeckParser::Command& c) {
   for (const auto& [k, v] : c.params) {
     const bool b = *flag(v);
     if (k == "transport") {
-      notifyTransport_ = b;
+      s.notifyTransport = b;
     } else if (k == "slot") {
-      notifySlot_ = b;
+      s.notifySlot = b;
     } else if (k == "remote") {
-      notifyRemote_ = b;
+      s.notifyRemote = b;
     } else if (k == "configuration") {
-      notifyConfiguration_ = b;
+      s.notifyConfiguration = b;
     } else if (k == "display timecode") {
-      notifyTimecode_ = b;
+      s.notifyTimecode = b;
     }
   }
   // Changes count from what the client can see now.
-  sent_ = current();
+  s.sent = current();
   return code(200);
 }
 
@@ -515,18 +520,19 @@ std::string HyperDeckPort::moveTo(const HyperDeckParser::Command& c, bool jog) {
     sign = text[0] == '+' ? 1 : -1;
     text.erase(0, 1);
   }
-  const auto frames = timecodeFrames(text);
+  // The deck's position and the client's label count in the same frames: the room's.
+  const auto frames = timecodeFrames(text, rate_);
   if (!frames) {
     return code(102);
   }
   int target = *frames;
   if (sign != 0) {
     target = vcr_.gettcframes() + sign * *frames;
-    if (target < 0 || target >= kFramesPerDay) {
+    if (target < 0 || target >= 24 * rate_.framesPerHour()) {
       return code(109);
     }
   }
-  const std::string tc = timecodeText(target);
+  const std::string tc = rate_.text(target);
   // Cueing runs on the operator worker; its progress shows in the transport notifications.
   LocalVCR& v = vcr_;
   vcr_.post([&v, tc] { v.cueto(tc); });

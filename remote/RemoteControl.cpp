@@ -3,7 +3,7 @@
 #include "remote/HyperDeckPort.h"
 #include "remote/RemotePort.h"
 
-RemoteControl::RemoteControl(LocalVCR& vcr, int remotePort, int hyperDeckPort,
+RemoteControl::RemoteControl(LocalVCR& vcr, int remotePort, int hyperDeckPort, int hyperDeckClients,
                              const std::string& allow, TcpServer::Log log) {
   if (remotePort <= 0 && hyperDeckPort <= 0) {
     return;
@@ -11,8 +11,9 @@ RemoteControl::RemoteControl(LocalVCR& vcr, int remotePort, int hyperDeckPort,
   std::string bad;
   auto filter = AddressFilter::parse(allow, bad);
   if (!filter) {
-    // A list that cannot be read opens nothing beyond the loopback address.
-    log("RemoteAllow: \"" + bad + "\" is not a network (a.b.c.d/n); only 127.0.0.1 may connect");
+    // A list that cannot be read opens nothing beyond the loopback addresses.
+    log("RemoteAllow: \"" + bad +
+        "\" is not a network (a.b.c.d/n or an IPv6 address/n); only 127.0.0.1 and ::1 may connect");
     filter = AddressFilter::parse("", bad);
   }
   if (remotePort > 0) {
@@ -22,7 +23,8 @@ RemoteControl::RemoteControl(LocalVCR& vcr, int remotePort, int hyperDeckPort,
     }
   }
   if (hyperDeckPort > 0) {
-    hyperdeck_ = std::make_unique<HyperDeckPort>(vcr, hyperDeckPort, *filter, log);
+    hyperdeck_ =
+        std::make_unique<HyperDeckPort>(vcr, hyperDeckPort, *filter, log, hyperDeckClients);
     if (!hyperdeck_->start()) {
       hyperdeck_.reset();
     }

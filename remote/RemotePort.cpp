@@ -5,47 +5,49 @@
 #include "remote/SessionProtocol.h"
 
 RemotePort::RemotePort(LocalVCR& vcr, int port, AddressFilter filter, Log log)
-    : TcpServer("Remote session", port, std::move(filter), SessionProtocol::kBusy, std::move(log)),
+    : TcpServer("Remote session", port, std::move(filter), SessionProtocol::kBusy, 1,
+                std::move(log)),
       vcr_(vcr) {}
 
 RemotePort::~RemotePort() {
   stop();  // the thread ends before the members it uses
 }
 
-void RemotePort::onConnect() {
+void RemotePort::onConnect(ClientId id) {
+  client_ = id;
   gone_ = std::make_shared<std::atomic<bool>>(false);
-  vcr_.ShowStat("Remote client " + peer() + " connected");
+  vcr_.ShowStat("Remote client " + peer(id) + " connected");
 }
 
-void RemotePort::onInputEnded() {
+void RemotePort::onInputEnded(ClientId) {
   gone_->store(true);
 }
 
-void RemotePort::onDisconnect() {
+void RemotePort::onDisconnect(ClientId) {
   gone_->store(true);
   pending_.reset();
 }
 
-void RemotePort::onLine(const LineReader::Line& line) {
+void RemotePort::onLine(ClientId id, const LineReader::Line& line) {
   if (line.oversize) {
-    send(SessionProtocol::error(SessionProtocol::kTooLong));
+    send(id, SessionProtocol::error(SessionProtocol::kTooLong));
     return;
   }
   const auto request = SessionProtocol::parse(line.text, ControllerApp::getlx1());
   switch (request.kind) {
     case SessionProtocol::Kind::Error:
-      send(SessionProtocol::error(request.error));
+      send(id, SessionProtocol::error(request.error));
       return;
     case SessionProtocol::Kind::GetTC:
       // Reports change nothing, so they answer at once, even while the worker is busy.
-      send(SessionProtocol::text(vcr_.tcText()));
+      send(id, SessionProtocol::text(vcr_.tcText()));
       return;
     case SessionProtocol::Kind::Status: {
       std::string status = vcr_.getStatusString();
       while (!status.empty() && status.back() == ' ') {
         status.pop_back();
       }
-      send(SessionProtocol::text(status));
+      send(id, SessionProtocol::text(status));
       return;
     }
     case SessionProtocol::Kind::Command:
@@ -89,5 +91,5 @@ void RemotePort::onTick() {
     reply = SessionProtocol::error("not run: the operator took over");
   }
   pending_.reset();
-  send(reply);
+  send(client_, reply);
 }

@@ -1,29 +1,34 @@
 #include "remote/TcpServer.h"
 
-#ifdef _WIN32
-#include <winsock2.h>
-#else
-#include <poll.h>
-#endif
-
 #include <exception>
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 constexpr int kTickMs = 20;
-constexpr int kWriteTimeoutMs = 2000;
+// A client whose queued replies make no progress for this long is dropped.
+constexpr auto kWriteTimeout = std::chrono::milliseconds(2000);
 // Unread lines beyond this stay in the socket until the protocol catches up.
 constexpr std::size_t kBacklogBytes = 64 * 1024;
+// A client's new lines wait in the socket while this much of its replies is still queued...
+constexpr std::size_t kOutboxPause = 64 * 1024;
+// ...and a client that lets this much pile up is dropped at once.
+constexpr std::size_t kOutboxMax = 1024 * 1024;
 // How long a client that has closed its side may still wait for the answer to its last line.
 constexpr auto kGrace = std::chrono::milliseconds(200);
+// Tries at finding a free port both address families have, when any free port will do.
+constexpr int kPortTries = 8;
 
 }  // namespace
 
-TcpServer::TcpServer(std::string name, int port, AddressFilter filter, std::string refusal, Log log)
+TcpServer::TcpServer(std::string name, int port, AddressFilter filter, std::string refusal,
+                     int maxClients, Log log)
     : name_(std::move(name)),
       requestedPort_(port),
       filter_(std::move(filter)),
       refusal_(std::move(refusal)),
+      maxClients_(maxClients < 1 ? 1 : maxClients),
       log_(std::move(log)) {}
 
 TcpServer::~TcpServer() {
@@ -36,19 +41,50 @@ void TcpServer::log(const std::string& line) const {
   }
 }
 
+std::string TcpServer::countText() const {
+  const int n = clientCount();
+  return std::to_string(n) + (n == 1 ? " client" : " clients");
+}
+
 bool TcpServer::start() {
   if (thread_.joinable()) {
     return true;
   }
-  std::string error;
-  const char* address = filter_.loopbackOnly() ? "127.0.0.1" : "0.0.0.0";
-  listener_ = Socket::listenOn(address, requestedPort_, error);
-  if (!listener_.valid()) {
-    log(name_ + ": cannot listen on port " + std::to_string(requestedPort_) + ": " + error);
-    return false;
+  // Loopback only unless the allowed networks name that family: then all its addresses.
+  const std::string v4 = filter_.hasV4Networks() ? "0.0.0.0" : "127.0.0.1";
+  const std::string v6 = filter_.hasV6Networks() ? "::" : "::1";
+  std::string error6;
+  for (int attempt = 0; attempt < kPortTries; ++attempt) {
+    listeners_.clear();
+    endpoints_.clear();
+    std::string error;
+    Socket first = Socket::listenOn(v4, requestedPort_, error);
+    if (!first.valid()) {
+      log(name_ + ": cannot listen on port " + std::to_string(requestedPort_) + ": " + error);
+      return false;
+    }
+    port_ = first.localPort();
+    endpoints_.push_back(v4 + ":" + std::to_string(port_));
+    listeners_.push_back(std::move(first));
+    // The IPv6 side takes the same port; a system without IPv6 serves IPv4 alone.
+    Socket second = Socket::listenOn(v6, port_, error6);
+    if (second.valid()) {
+      endpoints_.push_back("[" + v6 + "]:" + std::to_string(port_));
+      listeners_.push_back(std::move(second));
+      break;
+    }
+    if (requestedPort_ != 0) {
+      break;
+    }
   }
-  port_ = listener_.localPort();
-  log(name_ + " listening on " + address + ":" + std::to_string(port_));
+  if (listeners_.size() < 2) {
+    log(name_ + ": no IPv6 on " + v6 + " (" + error6 + "); IPv4 only");
+  }
+  std::string where;
+  for (const auto& e : endpoints_) {
+    where += (where.empty() ? "" : " and ") + e;
+  }
+  log(name_ + " listening on " + where);
   thread_ = std::thread([this] { run(); });
   return true;
 }
@@ -59,153 +95,255 @@ void TcpServer::stop() {
   if (thread_.joinable()) {
     thread_.join();
   }
-  listener_.reset();
+  listeners_.clear();
 }
 
-bool TcpServer::send(const std::string& text) {
-  if (!client_.valid()) {
+bool TcpServer::send(ClientId id, const std::string& text) {
+  const auto it = clients_.find(id);
+  if (it == clients_.end()) {
     return false;
   }
-  if (!client_.sendAll(text)) {
-    closeClient("write failed");
+  Client& c = it->second;
+  if (c.outbox.empty()) {
+    c.lastProgress = Clock::now();
+  }
+  c.outbox += text;
+  if (c.outbox.size() > kOutboxMax) {
+    closeClient(id, "not reading its replies");
+    return false;
+  }
+  return flush(id);
+}
+
+bool TcpServer::flush(ClientId id) {
+  const auto it = clients_.find(id);
+  if (it == clients_.end()) {
+    return false;
+  }
+  Client& c = it->second;
+  while (!c.outbox.empty()) {
+    const int n = c.socket.sendSome(c.outbox);
+    if (n < 0) {
+      closeClient(id, "write failed");
+      return false;
+    }
+    if (n == 0) {
+      break;
+    }
+    c.outbox.erase(0, static_cast<std::size_t>(n));
+    c.lastProgress = Clock::now();
+  }
+  if (c.outbox.empty() && c.closeWhenSent) {
+    closeClient(id, *c.closeWhenSent);
     return false;
   }
   return true;
 }
 
-void TcpServer::closeClient(const std::string& why) {
-  if (!client_.valid()) {
+void TcpServer::closeClient(ClientId id, const std::string& why) {
+  const auto it = clients_.find(id);
+  if (it == clients_.end()) {
     return;
   }
-  client_.shutdownBoth();
-  client_.reset();
-  connected_.store(false);
-  reader_ = LineReader();
-  inputEndedAt_.reset();
-  log(name_ + ": client " + peer_ + " disconnected (" + why + ")");
-  onDisconnect();
+  const std::string peer = it->second.peer;
+  it->second.socket.shutdownBoth();
+  clients_.erase(it);
+  count_.store(static_cast<int>(clients_.size()));
+  log(name_ + ": client " + peer + " disconnected (" + why + "); " + countText() + " connected");
+  onDisconnect(id);
+}
+
+void TcpServer::closeAfterReplies(ClientId id, const std::string& why) {
+  const auto it = clients_.find(id);
+  if (it != clients_.end() && !it->second.closeWhenSent) {
+    it->second.closeWhenSent = why;
+    flush(id);
+  }
+}
+
+const std::string& TcpServer::peer(ClientId id) const {
+  static const std::string none;
+  const auto it = clients_.find(id);
+  return it == clients_.end() ? none : it->second.peer;
+}
+
+std::vector<TcpServer::ClientId> TcpServer::clients() const {
+  std::vector<ClientId> ids;
+  for (const auto& [id, c] : clients_) {
+    ids.push_back(id);
+  }
+  return ids;
+}
+
+bool TcpServer::wantsInput(const Client& c) const {
+  return !c.inputEndedAt && !c.closeWhenSent && c.reader.pending() < kBacklogBytes &&
+         c.outbox.size() < kOutboxPause;
 }
 
 void TcpServer::run() {
+  std::vector<Socket::PollItem> items;
+  std::vector<std::pair<ClientId, bool>> polled;  // each client, and whether it was read
   while (!stopping_.load()) {
-    const bool wantInput = client_.valid() && reader_.pending() < kBacklogBytes;
-#ifdef _WIN32
-    WSAPOLLFD fds[2] = {{static_cast<SOCKET>(listener_.handle()), POLLRDNORM, 0},
-                        {static_cast<SOCKET>(client_.handle()), POLLRDNORM, 0}};
-    const ULONG count = wantInput ? 2 : 1;
-    const int n = ::WSAPoll(fds, count, kTickMs);
-    const bool listenReady = n > 0 && (fds[0].revents & (POLLRDNORM | POLLERR | POLLHUP)) != 0;
-    const bool clientReady =
-        n > 0 && wantInput && (fds[1].revents & (POLLRDNORM | POLLERR | POLLHUP)) != 0;
-#else
-    short clientEvents = wantInput ? POLLIN : 0;
-#ifdef POLLRDHUP
-    clientEvents |= POLLRDHUP;  // a client that goes while its lines wait is seen at once
-#endif
-    pollfd fds[3] = {{listener_.handle(), POLLIN, 0},
-                     {wake_->readEnd(), POLLIN, 0},
-                     {client_.valid() ? client_.handle() : -1, clientEvents, 0}};
-    const int n = ::poll(fds, 3, kTickMs);
-    if (n > 0 && (fds[1].revents & POLLIN) != 0) {
-      wake_->drain();
+    items.clear();
+    polled.clear();
+    for (const Socket& l : listeners_) {
+      items.push_back({l.handle(), true});
     }
-    const bool listenReady = n > 0 && (fds[0].revents & POLLIN) != 0;
-    const bool clientReady = n > 0 && client_.valid() && fds[2].revents != 0;
-#ifdef POLLRDHUP
-    if (clientReady && !wantInput && (fds[2].revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0) {
-      inputEnded();
+    items.push_back({wake_->handle(), true});
+    for (const auto& [id, c] : clients_) {
+      const bool read = wantsInput(c);
+      // A client whose input has ended is watched only for taking its replies.
+      items.push_back({c.socket.handle(), read, !c.outbox.empty(), !c.inputEndedAt});
+      polled.emplace_back(id, read);
     }
-#endif
-#endif
+    if (!Socket::poll(items, kTickMs)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(kTickMs));
+    }
     if (stopping_.load()) {
       break;
     }
-    try {
-      if (listenReady) {
-        acceptOne();
+    const std::size_t first = listeners_.size() + 1;
+    if (items[first - 1].readable) {
+      wake_->drain();
+    }
+    for (std::size_t i = 0; i < listeners_.size(); ++i) {
+      if (items[i].readable) {
+        acceptAll(listeners_[i]);
       }
-      if (clientReady && wantInput) {
-        readClient();
-      }
-      handOutLines();
-      if (client_.valid() && inputEndedAt_) {
-        // The client sent its last bytes: its lines are answered, then the place is free. A
-        // command still running after a grace period does not hold the place.
-        const bool drained = readyForLine();
-        if (drained || std::chrono::steady_clock::now() - *inputEndedAt_ > kGrace) {
-          closeClient("closed by the client");
+    }
+    for (std::size_t k = 0; k < polled.size(); ++k) {
+      const auto [id, read] = polled[k];
+      const Socket::PollItem& item = items[first + k];
+      try {
+        if (item.writable && !flush(id)) {
+          continue;
         }
+        if (read && (item.readable || item.failed)) {
+          readClient(id);
+        } else if (item.failed) {
+          inputEnded(id);  // a client that goes while its lines wait is seen at once
+        }
+      } catch (const std::exception& e) {
+        // A fault of one connection ends that connection, never the program.
+        log(name_ + ": " + e.what());
+        closeClient(id, "error");
       }
+    }
+    for (const ClientId id : clients()) {
+      try {
+        handOutLines(id);
+        afterRound(id);
+      } catch (const std::exception& e) {
+        log(name_ + ": " + e.what());
+        closeClient(id, "error");
+      }
+    }
+    try {
       onTick();
     } catch (const std::exception& e) {
-      // A fault of one connection ends that connection, never the program.
       log(name_ + ": " + e.what());
-      closeClient("error");
     }
   }
-  closeClient("server stopped");
+  for (const ClientId id : clients()) {
+    closeClient(id, "server stopped");
+  }
 }
 
-void TcpServer::acceptOne() {
-  std::string peer;
-  std::uint32_t address = 0;
-  Socket s = listener_.accept(peer, address, kWriteTimeoutMs);
-  if (!s.valid()) {
-    return;
+void TcpServer::acceptAll(const Socket& listener) {
+  for (int i = 0; i < 16; ++i) {
+    Socket::Peer peer;
+    Socket s = listener.accept(peer);
+    if (!s.valid()) {
+      return;
+    }
+    if (!filter_.allows(peer.address)) {
+      log(name_ + ": client " + peer.text + " refused: address not allowed");
+      continue;  // closed as it goes out of scope
+    }
+    if (static_cast<int>(clients_.size()) >= maxClients_) {
+      s.sendSome(refusal_);
+      log(name_ + ": client " + peer.text + " refused: " +
+          (maxClients_ == 1
+               ? std::string("another client is connected")
+               : std::to_string(maxClients_) + " clients are connected, the most " + "allowed"));
+      continue;
+    }
+    const ClientId id = nextId_++;
+    Client& c = clients_[id];
+    c.socket = std::move(s);
+    c.peer = peer.text;
+    c.lastProgress = Clock::now();
+    count_.store(static_cast<int>(clients_.size()));
+    log(name_ + ": client " + c.peer + " connected; " + countText() + " connected");
+    onConnect(id);
   }
-  if (!filter_.allows(address)) {
-    log(name_ + ": client " + peer + " refused: address not allowed");
-    return;  // closed as it goes out of scope
-  }
-  if (client_.valid()) {
-    s.sendAll(refusal_);
-    log(name_ + ": client " + peer + " refused: another client is connected");
-    return;
-  }
-  client_ = std::move(s);
-  peer_ = peer;
-  reader_ = LineReader();
-  inputEndedAt_.reset();
-  connected_.store(true);
-  log(name_ + ": client " + peer_ + " connected");
-  onConnect();
 }
 
-void TcpServer::readClient() {
+void TcpServer::readClient(ClientId id) {
   char buffer[4096];
-  for (int rounds = 0; rounds < 16 && client_.valid(); ++rounds) {
-    const int n = client_.receive(buffer, sizeof buffer);
+  for (int rounds = 0; rounds < 16; ++rounds) {
+    const auto it = clients_.find(id);
+    if (it == clients_.end()) {
+      return;
+    }
+    Client& c = it->second;
+    const int n = c.socket.receive(buffer, sizeof buffer);
     if (n == -1) {
-      break;
+      return;
     }
     if (n == 0) {
-      inputEnded();
+      inputEnded(id);
       return;
     }
     if (n < 0) {
-      closeClient("connection lost");
+      closeClient(id, "connection lost");
       return;
     }
-    reader_.feed(std::string_view(buffer, static_cast<std::size_t>(n)));
-    if (reader_.pending() >= kBacklogBytes) {
-      break;
+    c.reader.feed(std::string_view(buffer, static_cast<std::size_t>(n)));
+    if (c.reader.pending() >= kBacklogBytes) {
+      return;
     }
   }
 }
 
-void TcpServer::inputEnded() {
-  if (!inputEndedAt_) {
-    inputEndedAt_ = std::chrono::steady_clock::now();
-    onInputEnded();
+void TcpServer::inputEnded(ClientId id) {
+  const auto it = clients_.find(id);
+  if (it != clients_.end() && !it->second.inputEndedAt) {
+    it->second.inputEndedAt = Clock::now();
+    onInputEnded(id);
   }
 }
 
-void TcpServer::handOutLines() {
-  while (client_.valid() && !stopping_.load() && readyForLine()) {
-    auto line = reader_.next();
+void TcpServer::handOutLines(ClientId id) {
+  while (!stopping_.load()) {
+    const auto it = clients_.find(id);
+    if (it == clients_.end() || it->second.closeWhenSent || !readyForLine(id)) {
+      return;
+    }
+    auto line = it->second.reader.next();
     if (!line) {
       return;
     }
-    onLine(*line);
+    onLine(id, *line);
+  }
+}
+
+void TcpServer::afterRound(ClientId id) {
+  const auto it = clients_.find(id);
+  if (it == clients_.end()) {
+    return;
+  }
+  Client& c = it->second;
+  const auto now = Clock::now();
+  if (!c.outbox.empty() && now - c.lastProgress > kWriteTimeout) {
+    closeClient(id, "not reading its replies");
+    return;
+  }
+  if (c.inputEndedAt && !c.closeWhenSent) {
+    // The client sent its last bytes: its lines are answered, then the place is free. A
+    // command still running after a grace period does not hold the place.
+    if (readyForLine(id) || now - *c.inputEndedAt > kGrace) {
+      closeAfterReplies(id, "closed by the client");
+    }
   }
 }

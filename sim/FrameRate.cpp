@@ -15,6 +15,8 @@ std::optional<FrameRate> FrameRate::parse(const std::string& text) {
     return FrameRate(Kind::Fps2997Df);
   if (text == "25")
     return FrameRate(Kind::Fps25);
+  if (text == "24")
+    return FrameRate(Kind::Fps24);
   return std::nullopt;
 }
 
@@ -24,22 +26,29 @@ std::string FrameRate::name() const {
       return "29.97df";
     case Kind::Fps25:
       return "25";
+    case Kind::Fps24:
+      return "24";
     case Kind::Fps30:
       break;
   }
   return "30";
 }
 
-double FrameRate::perSecond() const {
+int FrameRate::nominal() const {
   switch (kind_) {
-    case Kind::Fps2997Df:
-      return 30000.0 / 1001.0;
     case Kind::Fps25:
-      return 25.0;
+      return 25;
+    case Kind::Fps24:
+      return 24;
     case Kind::Fps30:
+    case Kind::Fps2997Df:
       break;
   }
-  return 30.0;
+  return 30;
+}
+
+double FrameRate::perSecond() const {
+  return dropFrame() ? 30000.0 / 1001.0 : nominal();
 }
 
 int FrameRate::framesPerHour() const {

@@ -4,7 +4,7 @@
 #include <string>
 
 // The frame rate of the emulated tape: 30 frames/s, 29.97 frames/s with drop-frame counting,
-// or 25 frames/s. Positions on the tape are counted in the deck's own frames from 0; a label is
+// 25 or 24 frames/s. Positions on the tape are counted in the deck's own frames from 0; a label is
 // the hh:mm:ss:ff a deck shows for such a frame.
 //
 // Drop-frame counting runs at 30000/1001 frames/s and labels frames 0 to 29 every second, but
@@ -12,7 +12,7 @@
 // so that the labels keep pace with the clock (1798 frames in such a minute, 1800 in the rest).
 class FrameRate {
  public:
-  enum class Kind { Fps30, Fps2997Df, Fps25 };
+  enum class Kind { Fps30, Fps2997Df, Fps25, Fps24 };
 
   struct Label {
     int hours = 0;
@@ -23,14 +23,14 @@ class FrameRate {
 
   constexpr FrameRate(Kind kind = Kind::Fps30) : kind_(kind) {}
 
-  // "30", "29.97df" or "25"; nullopt for anything else.
+  // "30", "29.97df", "25" or "24"; nullopt for anything else.
   static std::optional<FrameRate> parse(const std::string& text);
   std::string name() const;
 
   Kind kind() const { return kind_; }
   bool dropFrame() const { return kind_ == Kind::Fps2997Df; }
-  // The labels per second: 30 or 25.
-  int nominal() const { return kind_ == Kind::Fps25 ? 25 : 30; }
+  // The labels per second: 30, 25 or 24.
+  int nominal() const;
   // The frames the clock runs through in a second of real time.
   double perSecond() const;
   // The frames of one hour of labels (01:00:00:00).

@@ -47,7 +47,7 @@ std::string SimCommandLine::usage() {
   return "Usage: orva-decksim [options]\n"
          "Serves an emulated RS-422 9-pin deck on a pseudo-terminal; prints its path first.\n"
          "  --deck vtr|lx1|zarix|lanc   kind of deck (all answer the same frames)\n"
-         "  --fps 30|29.97df|25         frame rate of the tape and its timecode (default 30)\n"
+         "  --fps 30|29.97df|25|24      frame rate of the tape and its timecode (default 30)\n"
          "  --device-id HHHH            device type answered to 00 11, 4 hex digits (F000)\n"
          "  --start hh:mm:ss:ff         tape position at start (default 00:00:00:00)\n"
          "  --end hh:mm:ss:ff           end of the tape (default 02:00:00:00)\n"

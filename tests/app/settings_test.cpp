@@ -330,6 +330,35 @@ TEST_F(SettingsTest, FrameRateChoosesTheRateAndReportsOnlyAChange) {
   }
 }
 
+// VideoFormat: the protocol's tokens exactly as written; without the key, or with a token the
+// protocol does not have (one log line), the format follows FrameRate and the report is silent.
+TEST_F(SettingsTest, VideoFormatIsATokenOrFollowsTheFrameRate) {
+  struct Case {
+    const char* lines;
+    const char* format;
+    bool reported;
+    int logLines;
+  } cases[] = {
+      {"", "NTSC", false, 0},
+      {"FrameRate = 25\n", "PAL", false, 0},
+      {"FrameRate = 24\n", "1080p24", false, 0},
+      {"FrameRate = 29.97DF\n", "NTSC", false, 0},
+      {"FrameRate = 25\nVideoFormat = 1080i50 \n", "1080i50", true, 0},
+      {"VideoFormat = 4Kp25\n", "4Kp25", true, 0},
+      {"FrameRate = 25\nVideoFormat = 1080I50\n", "PAL", false, 1},
+      {"VideoFormat = SECAM\n", "NTSC", false, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.lines);
+    const std::string log = loadWith(c.lines);
+    EXPECT_EQ(App::getvideoformat(), c.format);
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), c.logLines) << log;
+    EXPECT_EQ(
+        report().find("Video Format     = " + std::string(c.format) + "\n") != std::string::npos,
+        c.reported);
+  }
+}
+
 // Slips an operator cannot see: blanks after the port name, a key in the wrong letter case,
 // a byte-order mark in front of the first key.
 TEST_F(SettingsTest, TypingSlipsAreMendedOrNamed) {

@@ -2,8 +2,11 @@
 // controller driving orva-decksim: what a control surface sends on connect, then the transport.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <regex>
+#include <thread>
 
 #include "remote/HyperDeckParser.h"
 #include "remote/support/RemoteFixture.h"
@@ -128,6 +131,97 @@ TEST_F(HyperDeckTest, Lx1HasNoJogOrShuttle) {
   }
 }
 
+// Every label a client reads or sends counts at the room's frame rate, and the deck lands on
+// the label asked for; a label the rate does not have moves nothing.
+TEST_F(HyperDeckTest, CountsTimecodeAtTheRoomsRate) {
+  struct Move {
+    std::string command;
+    std::string lands;  // the label the deck rests on
+  };
+  struct Room {
+    std::string fps;  // orva-decksim's --fps
+    TimecodeRate rate;
+    std::string start;
+    std::string format;
+    std::vector<Move> moves;
+    std::vector<std::string> missing;  // labels the rate does not have
+  };
+  using K = TimecodeRate::Kind;
+  const Room rooms[] = {
+      {"25",
+       TimecodeRate(K::Fps25),
+       "00:00:50:00",
+       "PAL",
+       {{"jog: timecode: +00:00:01:00", "00:00:51:00"},
+        {"jog: timecode: -00:00:00:24", "00:00:50:01"},
+        {"jog: timecode: 00:00:49:24", "00:00:49:24"},
+        {"goto: timecode: 00:01:00:10", "00:01:00:10"}},
+       {"00:00:10:25", "00:00:10:27"}},
+      {"24",
+       TimecodeRate(K::Fps24),
+       "00:00:50:00",
+       "1080p24",
+       {{"jog: timecode: +00:00:00:23", "00:00:50:23"},
+        {"goto: timecode: 00:00:59:23", "00:00:59:23"},
+        {"jog: timecode: +00:00:00:01", "00:01:00:00"}},
+       {"00:00:10:24"}},
+      {"29.97df",
+       TimecodeRate(K::Fps2997Df),
+       "00:00:59:20",
+       "NTSC",
+       {{"jog: timecode: +00:00:00:20", "00:01:00;12"},
+        {"jog: timecode: -00:00:00;11", "00:00:59;29"},
+        {"goto: timecode: 00:10:00:00", "00:10:00;00"},
+        {"jog: timecode: 00:02:00;02", "00:02:00;02"}},
+       {"00:01:00;00", "00:02:00:01", "00:00:10;30"}},
+  };
+  const std::regex tc("display timecode: (\\d\\d):(\\d\\d):(\\d\\d)([:;])(\\d\\d)\r\n");
+  for (const Room& room : rooms) {
+    SCOPED_TRACE(room.fps);
+    ASSERT_TRUE(open("vtr", "", 1, {"--fps", room.fps, "--start", room.start}, room.rate));
+    TestClient c(hyperdeck->port());
+    c.block();
+    // Reports: a label that exists at the rate, with the rate's separator, and its format.
+    ASSERT_TRUE(c.send("transport info\r\n"));
+    const std::string info = c.block();
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(info, m, tc)) << info;
+    const TimecodeRate::Fields f{std::stoi(m[1]), std::stoi(m[2]), std::stoi(m[3]),
+                                 std::stoi(m[5])};
+    EXPECT_TRUE(room.rate.exists(f)) << info;
+    EXPECT_EQ(m[4], std::string(1, room.rate.separator()));
+    EXPECT_NE(info.find("video format: " + room.format + "\r\n"), std::string::npos) << info;
+    for (const Move& move : room.moves) {
+      ASSERT_TRUE(c.send(move.command + "\r\n"));
+      ASSERT_EQ(c.line(), "200 ok\r") << move.command;
+      EXPECT_TRUE(eventually([&] { return vcr->tcText() == move.lands; }, 8000))
+          << move.command << " rests at " << vcr->tcText() << ", want " << move.lands;
+    }
+    const auto cues = [&] {
+      const auto in = framesIn();
+      return std::count_if(in.begin(), in.end(),
+                           [](const std::string& h) { return h.rfind("24 31", 0) == 0; });
+    };
+    const auto before = cues();
+    for (const std::string& label : room.missing) {
+      for (const char* verb : {"goto", "jog"}) {
+        ASSERT_TRUE(c.send(std::string(verb) + ": timecode: " + label + "\r\n"));
+        EXPECT_EQ(c.line(), "102 invalid value\r") << verb << " " << label;
+      }
+    }
+    ASSERT_TRUE(c.send("ping\r\n"));
+    ASSERT_EQ(c.line(), "200 ok\r");
+    EXPECT_EQ(cues(), before) << "a refused label sent a cue";
+    // The session reports the same label.
+    TestClient s(session->port());
+    ASSERT_TRUE(s.send("GetTC\n"));
+    EXPECT_EQ(s.line(), room.moves.back().lands);
+    c.close();
+    s.close();
+    TearDown();
+  }
+}
+
 TEST(HyperDeckParserTest, OneLineAndBlockFormsAgree) {
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{"play: speed: 200 loop: true single clip: false"},
@@ -161,4 +255,108 @@ TEST(HyperDeckParserTest, OneLineAndBlockFormsAgree) {
     }
     EXPECT_EQ(text, expected);
   }
+}
+
+// A switcher keeps its connection open and polls; a panel sends commands. Each hears of what
+// the other did, the deck gets both clients' commands in order, and a third is refused.
+TEST_F(HyperDeckTest, SwitcherAndPanelShareTheDeck) {
+  ASSERT_TRUE(open("vtr", "", 2));
+  TestClient switcher(hyperdeck->port());
+  TestClient panel(hyperdeck->port());
+  for (TestClient* c : {&switcher, &panel}) {
+    ASSERT_EQ(c->block().substr(0, 22), "500 connection info:\r\n");
+    ASSERT_TRUE(c->send("notify: transport: true\r\n"));
+    ASSERT_EQ(c->line(), "200 ok\r");
+  }
+  // The log and the status line count the clients.
+  EXPECT_TRUE(logged("; 2 clients connected"));
+  EXPECT_TRUE(eventually([&] { return view.shown("HyperDeck client 127.0.0.1:"); }, 3000));
+
+  TestClient third(hyperdeck->port());
+  EXPECT_EQ(third.line(), "120 connection rejected\r");
+  EXPECT_TRUE(third.closedByServer());
+  EXPECT_TRUE(logged("refused: 2 clients are connected"));
+
+  // The switcher polls every 100 ms while the panel starts play.
+  std::atomic<bool> polling{true};
+  std::atomic<int> polls{0};
+  std::string heard;  // the poller's alone until it has ended
+  std::thread poller([&] {
+    while (polling.load()) {
+      if (!switcher.send("transport info\r\n")) {
+        return;
+      }
+      ++polls;
+      heard += switcher.collect(100);
+    }
+  });
+  ASSERT_TRUE(panel.send("play\r\n"));
+  EXPECT_TRUE(panel.readUntil("200 ok\r\n"));
+  EXPECT_TRUE(received("20 01 21"));
+  EXPECT_TRUE(panel.readUntil("508 transport info:\r\nstatus: play\r\n", 5000));
+  const int before = polls.load();
+  EXPECT_TRUE(eventually([&] { return polls.load() >= before + 3; }, 3000));
+  polling.store(false);
+  poller.join();
+  heard += switcher.collect(200);
+  EXPECT_NE(heard.find("508 transport info:\r\nstatus: play\r\n"), std::string::npos) << heard;
+  std::size_t replies = 0;
+  for (std::size_t at = 0; (at = heard.find("208 transport info:", at)) != std::string::npos;
+       ++at) {
+    ++replies;
+  }
+  EXPECT_EQ(static_cast<int>(replies), polls.load());
+
+  // The switcher stops the deck; the panel hears of it.
+  ASSERT_TRUE(switcher.send("stop\r\n"));
+  EXPECT_TRUE(switcher.readUntil("200 ok\r\n"));
+  EXPECT_TRUE(panel.readUntil("508 transport info:\r\nstatus: stopped\r\n", 5000));
+  const auto f = framesIn();
+  const auto play = std::find(f.begin(), f.end(), "20 01 21");
+  EXPECT_NE(std::find(play, f.end(), "20 00 20"), f.end());
+}
+
+// A client that sends and never reads its replies is dropped; the other client's replies keep
+// coming meanwhile.
+TEST_F(HyperDeckTest, ClientThatStopsReadingIsDroppedWithoutDelayingOthers) {
+  ASSERT_TRUE(open("vtr", "", 2));
+  TestClient stuck(hyperdeck->port());
+  stuck.socket().setReceiveBuffer(4096);
+  TestClient other(hyperdeck->port());
+  other.block();
+  std::string flood;
+  for (int i = 0; i < 40000; ++i) {
+    flood += "transport info\r\n";
+  }
+  std::thread sender([&] { stuck.send(flood); });
+  using Clock = std::chrono::steady_clock;
+  auto slowest = Clock::duration::zero();
+  const auto deadline = Clock::now() + std::chrono::seconds(15);
+  while (!logged("not reading its replies", 0) && Clock::now() < deadline) {
+    const auto t0 = Clock::now();
+    ASSERT_TRUE(other.send("ping\r\n"));
+    ASSERT_EQ(other.line(), "200 ok\r");
+    slowest = std::max(slowest, Clock::now() - t0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_TRUE(logged("not reading its replies", 0));
+  EXPECT_LT(slowest, std::chrono::milliseconds(1000));
+  stuck.close();
+  sender.join();
+  EXPECT_TRUE(eventually([&] { return hyperdeck->clientCount() == 1; }, 3000));
+}
+
+TEST_F(HyperDeckTest, ConnectsOverTheIpv6Loopback) {
+  ASSERT_TRUE(open());
+  if (hyperdeck->endpoints().size() < 2) {
+    GTEST_SKIP() << "no IPv6 loopback on this system";
+  }
+  EXPECT_EQ(hyperdeck->endpoints()[1], "[::1]:" + std::to_string(hyperdeck->port()));
+  TestClient c("::1", hyperdeck->port());
+  ASSERT_TRUE(c.connected());
+  EXPECT_EQ(c.block().substr(0, 22), "500 connection info:\r\n");
+  EXPECT_TRUE(logged("HyperDeck: client [::1]:"));
+  TestClient session("::1", this->session->port());
+  ASSERT_TRUE(session.send("GetTC\n"));
+  EXPECT_TRUE(std::regex_match(session.line(), std::regex("\\d\\d:\\d\\d:\\d\\d:\\d\\d")));
 }

@@ -1,4 +1,4 @@
-// The emulated tape at 30, 29.97 drop-frame and 25 frames/s: its clock, its labels, cue-up
+// The emulated tape at 30, 29.97 drop-frame, 25 and 24 frames/s: its clock, its labels, cue-up
 // targets, the end of the tape and the command-line options that choose them.
 #include <gtest/gtest.h>
 
@@ -39,6 +39,8 @@ TEST(FrameRate, PlayedTimecodeAndTheTapeEndFollowTheRate) {
       {Kind::Fps30, 1'000'000, {0x00, 0x01, 0x00, 0x00}},
       {Kind::Fps25, 1'000'000, {0x00, 0x01, 0x00, 0x00}},
       {Kind::Fps25, 999'000, {0x24, 0x00, 0x00, 0x00}},
+      {Kind::Fps24, 999'000, {0x23, 0x00, 0x00, 0x00}},
+      {Kind::Fps24, 1'000'000, {0x00, 0x01, 0x00, 0x00}},
       // 29.97 frames in a second; the drop-frame flag in every frames byte.
       {Kind::Fps2997Df, 1'000'000, {0x69, 0x00, 0x00, 0x00}},
       // One minute is 1798.2 frames: 00:00:59:28 ...
@@ -138,8 +140,11 @@ TEST(FrameRate, CommandLineReadsTimesAtTheChosenRate) {
   EXPECT_TRUE(r.quiet);
   EXPECT_EQ(SimCommandLine::parse({"--fps", "25", "--start", "00:00:01:00"}).options.startFrame,
             25);
+  EXPECT_EQ(SimCommandLine::parse({"--fps", "24", "--start", "00:00:01:00"}).options.startFrame,
+            24);
   const std::vector<std::vector<std::string>> bad = {
-      {"--fps", "24"},
+      {"--fps", "23.976"},
+      {"--start", "00:00:00:24", "--fps", "24"},
       {"--fps", "29.97"},
       {"--fps", "29.97df", "--start", "00:01:00:00"},
       {"--start", "00:00:00:27", "--fps", "25"},

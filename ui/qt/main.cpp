@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
   // The remote servers run while the controller does: they stop first thing in its close, so
   // no client command reaches a closing controller.
   RemoteControl remote(vcr, ControllerApp::remoteport, ControllerApp::hyperdeckport,
-                       ControllerApp::remoteallow,
+                       ControllerApp::hyperdeckclients, ControllerApp::remoteallow,
                        [](const std::string& line) { std::cout << (line + "\n") << std::flush; });
   vcr.onClosing([&remote] { remote.stop(); });
   const int status = QApplication::exec();

@@ -43,8 +43,10 @@ void RemoteFixture::TearDown() {
   ControllerApp::resetDefaults();
 }
 
-bool RemoteFixture::open(const std::string& deck, const std::string& allow) {
+bool RemoteFixture::open(const std::string& deck, const std::string& allow, int hyperDeckClients,
+                         const std::vector<std::string>& simArgs, TimecodeRate rate) {
   ControllerApp::resetDefaults();
+  ControllerApp::framerate = rate;
   ControllerApp::lx1 = deck == "lx1";
   ControllerApp::zarix = deck == "zarix";
   ControllerApp::lanc = deck == "lanc";
@@ -52,8 +54,10 @@ bool RemoteFixture::open(const std::string& deck, const std::string& allow) {
   transcript_ = (std::filesystem::temp_directory_path() /
                  ("orva-remote-transcript-" + std::to_string(::getpid()) + ".txt"))
                     .string();
+  std::vector<std::string> args{"--deck", deck};
+  args.insert(args.end(), simArgs.begin(), simArgs.end());
   sim = std::make_unique<DeckSimChild>(std::string(ORVA_BINARY_DIR) + "/sim/orva-decksim",
-                                       transcript_, std::vector<std::string>{"--deck", deck});
+                                       transcript_, args);
   if (!sim->ok()) {
     ADD_FAILURE() << sim->error();
     return false;
@@ -70,7 +74,7 @@ bool RemoteFixture::open(const std::string& deck, const std::string& allow) {
     log_.push_back(line);
   };
   session = std::make_unique<RemotePort>(*vcr, 0, *filter, log);
-  hyperdeck = std::make_unique<HyperDeckPort>(*vcr, 0, *filter, log);
+  hyperdeck = std::make_unique<HyperDeckPort>(*vcr, 0, *filter, log, hyperDeckClients);
   // The first status reply is in before a test asks for the deck's state.
   return session->start() && hyperdeck->start() &&
          eventually([&] { return vcr->getstatusdata().has_value(); }, 5000);

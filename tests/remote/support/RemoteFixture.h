@@ -40,8 +40,12 @@ class RemoteFixture : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
-  // Starts the emulator (deck kind "vtr", "lx1", ...) and the controller; polling runs.
-  bool open(const std::string& deck = "vtr", const std::string& allow = "");
+  // Starts the emulator (deck kind "vtr", "lx1", ..., with more of its options in simArgs) and
+  // the controller counting at `rate`; polling runs. The HyperDeck server takes
+  // hyperDeckClients clients at once (1: a second one is refused).
+  bool open(const std::string& deck = "vtr", const std::string& allow = "",
+            int hyperDeckClients = 1, const std::vector<std::string>& simArgs = {},
+            TimecodeRate rate = {});
   // Frames the deck received so far, in order.
   std::vector<std::string> framesIn() const;
   // Waits until the deck has received `hex` (count times).

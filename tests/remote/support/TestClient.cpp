@@ -14,6 +14,18 @@ int left(Clock::time_point deadline) {
 TestClient::TestClient(int port, const std::string& from)
     : socket_(Socket::connectTo("127.0.0.1", port, from)) {}
 
+TestClient::TestClient(const std::string& address, int port)
+    : socket_(Socket::connectTo(address, port)) {}
+
+std::string TestClient::collect(int timeoutMs) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (fill(left(deadline))) {
+  }
+  std::string out;
+  out.swap(buffer_);
+  return out;
+}
+
 bool TestClient::fill(int timeoutMs) {
   if (eof_ || !socket_.valid() || !socket_.waitReadable(timeoutMs)) {
     return false;
