@@ -97,9 +97,17 @@ bool hasUart(const std::string& node, const std::string& sysTty, const std::stri
       return info.type != PORT_UNKNOWN;
     }
   }
+  // Since Linux 6.5 the tty's device is a port of the serial core's own bus ("serial-base"),
+  // and the bus of the hardware is that of a device above it.
   std::error_code ec;
-  const fs::path bus = fs::read_symlink(fs::path(sysTty) / name / "device" / "subsystem", ec);
-  return !ec && bus.filename() != "platform";
+  fs::path device = fs::canonical(fs::path(sysTty) / name / "device", ec);
+  for (int up = 0; !ec && up < 4; ++up, device = device.parent_path()) {
+    const fs::path bus = fs::read_symlink(device / "subsystem", ec).filename();
+    if (!ec && bus != "serial-base") {
+      return bus != "platform";
+    }
+  }
+  return false;
 }
 
 #endif

@@ -33,11 +33,20 @@ TEST(PortLister, FindsByIdLinksAndPortNodesAndSaysWhenThereAreNone) {
   for (const char* node : {"ttyUSB10", "ttyUSB2", "ttyACM0", "ttyS0", "ttyS1", "tty0"}) {
     fs::create_symlink(pty.slavePath(), places.dev + "/" + node);
   }
-  for (const auto& [node, bus] : {std::pair{"ttyS0", "platform"}, std::pair{"ttyS1", "pnp"}}) {
-    fs::create_directories(places.sysTty + "/" + node + "/device");
-    fs::create_symlink(std::string("../../../bus/") + bus,
-                       places.sysTty + "/" + node + "/device/subsystem");
-  }
+  // ttyS0 as older kernels show a legacy port: its device on the platform bus. ttyS1 as Linux
+  // 6.5 and later show a real one: the port and its controller on the serial core's bus, the
+  // UART above them on pnp.
+  const auto onBus = [](const fs::path& device, const std::string& bus) {
+    fs::create_directories(device);
+    fs::create_symlink("/sys/bus/" + bus, device / "subsystem");
+  };
+  onBus(places.sysTty + "/ttyS0/device", "platform");
+  const fs::path uart = root.file("devices/pnp0/00:01");
+  onBus(uart, "pnp");
+  onBus(uart / "00:01:0", "serial-base");
+  onBus(uart / "00:01:0" / "00:01:0.0", "serial-base");
+  fs::create_directories(places.sysTty + "/ttyS1");
+  fs::create_symlink(uart / "00:01:0" / "00:01:0.0", places.sysTty + "/ttyS1/device");
   const std::vector<PortLister::Port> ports = PortLister::list(places);
   EXPECT_EQ(PortLister::lines(ports),
             (std::vector<std::string>{byId + " (" + pty.slavePath() + ")", places.dev + "/ttyACM0",
