@@ -3,16 +3,12 @@
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
-#else
-#include <fcntl.h>
-#include <linux/serial.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 #endif
 
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 namespace {
@@ -84,23 +80,21 @@ bool startsWith(const std::string& s, const char* prefix) {
 }
 
 // A ttyS device node exists for every port the kernel could have; only one with a UART behind
-// it is a port. The driver says so (TIOCGSERIAL); when the node cannot be asked (no permission,
-// not a serial driver), the device's bus does: the fixed legacy ports without hardware sit on
-// the "platform" bus, real ones on pnp, pci and the like.
-bool hasUart(const std::string& node, const std::string& sysTty, const std::string& name) {
-  const int fd = ::open(node.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd >= 0) {
-    serial_struct info{};
-    const int r = ::ioctl(fd, TIOCGSERIAL, &info);
-    ::close(fd);
-    if (r == 0) {
-      return info.type != PORT_UNKNOWN;
-    }
+// it is a port. The serial core says so in the port's "type" (0: no UART), readable by anyone
+// and without opening the port, which would raise its modem lines. Where that is missing, the
+// device's bus tells: the fixed legacy ports without hardware sit on the "platform" bus, real
+// ones on pnp, pci and the like.
+bool hasUart(const std::string& sysTty, const std::string& name) {
+  const fs::path tty = fs::path(sysTty) / name;
+  std::ifstream typeFile(tty / "type");
+  int type = 0;
+  if (typeFile >> type) {
+    return type != 0;
   }
   // Since Linux 6.5 the tty's device is a port of the serial core's own bus ("serial-base"),
   // and the bus of the hardware is that of a device above it.
   std::error_code ec;
-  fs::path device = fs::canonical(fs::path(sysTty) / name / "device", ec);
+  fs::path device = fs::canonical(tty / "device", ec);
   for (int up = 0; !ec && up < 4; ++up, device = device.parent_path()) {
     const fs::path bus = fs::read_symlink(device / "subsystem", ec).filename();
     if (!ec && bus != "serial-base") {
@@ -175,7 +169,7 @@ std::vector<PortLister::Port> PortLister::list(const Places& places) {
   for (const std::string& name : namesIn(places.dev)) {
     const std::string node = (fs::path(places.dev) / name).string();
     if (startsWith(name, "ttyUSB") || startsWith(name, "ttyACM") ||
-        (startsWith(name, "ttyS") && hasUart(node, places.sysTty, name))) {
+        (startsWith(name, "ttyS") && hasUart(places.sysTty, name))) {
       nodes.push_back({node, ""});
     }
   }

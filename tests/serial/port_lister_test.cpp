@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -12,9 +13,9 @@ namespace fs = std::filesystem;
 
 // The lister looks in folders laid out as /dev/serial/by-id, /dev and /sys/class/tty are: a
 // by-id link names its port with the node it leads to; ttyUSB and ttyACM nodes are ports; a
-// ttyS node is one only when a UART is behind it, which the kernel tells through the device's
-// bus when the node cannot say (a pseudo-terminal cannot): "platform" is a legacy port with no
-// hardware. Empty folders give the one line "No serial ports found".
+// ttyS node is one only when a UART is behind it, which the kernel tells by the port's type or,
+// without one, by the device's bus: "platform" is a legacy port with no hardware. Empty folders
+// give the one line "No serial ports found".
 TEST(PortLister, FindsByIdLinksAndPortNodesAndSaysWhenThereAreNone) {
   PtyPair pty;
   ASSERT_TRUE(pty.ok());
@@ -47,12 +48,19 @@ TEST(PortLister, FindsByIdLinksAndPortNodesAndSaysWhenThereAreNone) {
   onBus(uart / "00:01:0" / "00:01:0.0", "serial-base");
   fs::create_directories(places.sysTty + "/ttyS1");
   fs::create_symlink(uart / "00:01:0" / "00:01:0.0", places.sysTty + "/ttyS1/device");
+  // Where the serial core gives the UART's type, that decides (0: none).
+  for (const auto& [node, type] : {std::pair{"ttyS2", "0\n"}, std::pair{"ttyS3", "4\n"}}) {
+    fs::create_symlink(pty.slavePath(), places.dev + "/" + node);
+    onBus(places.sysTty + "/" + node + "/device", "pnp");
+    std::ofstream(places.sysTty + "/" + node + "/type") << type;
+  }
   const std::vector<PortLister::Port> ports = PortLister::list(places);
   EXPECT_EQ(PortLister::lines(ports),
             (std::vector<std::string>{byId + " (" + pty.slavePath() + ")", places.dev + "/ttyACM0",
-                                      places.dev + "/ttyS1", places.dev + "/ttyUSB2",
-                                      places.dev + "/ttyUSB10"}));
+                                      places.dev + "/ttyS1", places.dev + "/ttyS3",
+                                      places.dev + "/ttyUSB2", places.dev + "/ttyUSB10"}));
   EXPECT_EQ(PortLister::summary(ports), "Serial ports found: " + byId + ", " + places.dev +
                                             "/ttyACM0, " + places.dev + "/ttyS1, " + places.dev +
-                                            "/ttyUSB2, " + places.dev + "/ttyUSB10");
+                                            "/ttyS3, " + places.dev + "/ttyUSB2, " + places.dev +
+                                            "/ttyUSB10");
 }

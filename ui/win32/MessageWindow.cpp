@@ -26,12 +26,12 @@ void CALLBACK closeMessageBoxes(HWND, UINT, UINT_PTR timer, DWORD) {
 
 }  // namespace
 
-bool MessageWindow::show(const std::string& title, const std::string& text, int ms) {
+bool MessageWindow::show(const std::string& title, const std::string& text, int ms, bool warning) {
   const UINT_PTR timer =
       ms > 0 ? SetTimer(nullptr, 0, static_cast<UINT>(ms), closeMessageBoxes) : 0;
-  const int answer =
-      MessageBoxW(nullptr, NativeFile::wide(text).c_str(), NativeFile::wide(title).c_str(),
-                  MB_OK | MB_ICONWARNING | MB_SETFOREGROUND | MB_TASKMODAL);
+  const int answer = MessageBoxW(
+      nullptr, NativeFile::wide(text).c_str(), NativeFile::wide(title).c_str(),
+      MB_OK | (warning ? MB_ICONWARNING : MB_ICONINFORMATION) | MB_SETFOREGROUND | MB_TASKMODAL);
   if (timer != 0) {
     KillTimer(nullptr, timer);
   }

@@ -52,7 +52,7 @@ void answer(const std::string& text, bool console) {
   if (::_fileno(stdout) >= 0) {
     std::cout << text << std::flush;
   } else {
-    MessageWindow::show("ORVA", text, 0);
+    MessageWindow::show("ORVA", text, 0, false);
   }
 }
 
