@@ -1,15 +1,22 @@
 // The remote servers against orva-decksim, on the real polling controller:
-//  - remote command to frame on the wire (the emulator's transcript), both servers;
+//  - remote command to frame on the wire (the emulator's transcript), both servers; the
+//    HyperDeck one with a second client connected that polls "transport info" every 100 ms and
+//    hears the notifications, as a switcher does;
 //  - "transport info" reply time while the deck is polled;
 //  - the poll cycle (gap between timecode requests on the wire) while idle and while a client
 //    floods the HyperDeck port with 10,000 commands as fast as it can.
 //   orva_bench_remote [samples]
+// With --connect the servers of a program already running are measured instead (orva.exe under
+// Wine, on an orva-decksim started with --transcript): command to frame only.
+//   orva_bench_remote --connect HYPERDECKPORT SESSIONPORT TRANSCRIPT [samples]
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <thread>
@@ -60,21 +67,23 @@ bool readUntil(const Socket& s, std::string& buffer, const std::string& text) {
   }
 }
 
+using Transcript = std::function<std::vector<DeckSimChild::Line>()>;
+
 // The time from each send to the frame's IN line in the transcript, in ms.
-std::vector<double> commandToFrame(DeckSimChild& sim, const Socket& s, std::string& buffer,
-                                   const std::string& play, const std::string& stop,
-                                   const std::string& ok, int samples) {
+std::vector<double> commandToFrame(const Transcript& transcript, const Socket& s,
+                                   std::string& buffer, const std::string& play,
+                                   const std::string& stop, const std::string& ok, int samples) {
   std::vector<double> out;
   for (int i = 0; i < samples; ++i) {
     const bool isPlay = i % 2 == 0;
     const std::string frame = isPlay ? "20 01 21" : "20 00 20";
-    const std::size_t before = sim.transcript().size();
+    const std::size_t before = transcript().size();
     const std::int64_t sent = nowUs();
     s.sendAll(isPlay ? play : stop);
     readUntil(s, buffer, ok);
     const auto deadline = Clock::now() + std::chrono::seconds(2);
     while (Clock::now() < deadline) {
-      const auto t = sim.transcript();
+      const auto t = transcript();
       const auto it = std::find_if(t.begin() + static_cast<long>(std::min(before, t.size())),
                                    t.end(), [&](const auto& l) { return l.in && l.hex == frame; });
       if (it != t.end()) {
@@ -103,9 +112,76 @@ std::vector<double> pollGaps(const std::vector<DeckSimChild::Line>& lines, std::
   return gaps;
 }
 
+// A second HyperDeck client as a switcher keeps it: notifications on, "transport info" every
+// 100 ms, everything it is sent read and dropped. Runs until the object goes.
+class Switcher {
+ public:
+  Switcher(const std::string& address, int port) : socket_(Socket::connectTo(address, port)) {
+    socket_.sendAll("notify: transport: true\r\n");
+    thread_ = std::thread([this] {
+      auto next = Clock::now();
+      char data[8192];
+      while (running_.load()) {
+        if (Clock::now() >= next) {
+          socket_.sendAll("transport info\r\n");
+          next += std::chrono::milliseconds(100);
+        }
+        if (socket_.waitReadable(10)) {
+          if (socket_.receive(data, sizeof data) == 0) {
+            return;
+          }
+        }
+      }
+    });
+  }
+  ~Switcher() {
+    running_.store(false);
+    thread_.join();
+  }
+  bool connected() const { return socket_.valid(); }
+
+ private:
+  Socket socket_;
+  std::atomic<bool> running_{true};
+  std::thread thread_;
+};
+
+// Command to frame against servers already running (--connect).
+int measureRunning(int hyperDeckPort, int sessionPort, const std::string& transcriptPath,
+                   int samples) {
+  const Transcript transcript = [&] { return DeckSimChild::readTranscript(transcriptPath); };
+  {
+    Socket s = Socket::connectTo("127.0.0.1", sessionPort);
+    if (!s.valid()) {
+      std::cerr << "no session server on port " << sessionPort << "\n";
+      return 1;
+    }
+    std::string buffer;
+    const SampleStats st(
+        commandToFrame(transcript, s, buffer, "Play\n", "Stop\n", "OK\n", samples));
+    std::cout << "session command to frame:   " << st.summary("ms") << "\n";
+  }
+  Switcher switcher("127.0.0.1", hyperDeckPort);
+  Socket hd = Socket::connectTo("127.0.0.1", hyperDeckPort);
+  if (!hd.valid() || !switcher.connected()) {
+    std::cerr << "no HyperDeck server on port " << hyperDeckPort << "\n";
+    return 1;
+  }
+  std::string hb;
+  readUntil(hd, hb, "\r\n\r\n");
+  const SampleStats st(
+      commandToFrame(transcript, hd, hb, "play\r\n", "stop\r\n", "200 ok\r\n", samples));
+  std::cout << "HyperDeck command to frame, a second client polling: " << st.summary("ms") << "\n";
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 5 && std::string(argv[1]) == "--connect") {
+    return measureRunning(std::atoi(argv[2]), std::atoi(argv[3]), argv[4],
+                          argc > 5 ? std::atoi(argv[5]) : 100);
+  }
   const int samples = argc > 1 ? std::atoi(argv[1]) : 200;
   ControllerApp::resetDefaults();
   ControllerApp::lx1 = false;
@@ -127,7 +203,7 @@ int main(int argc, char** argv) {
   std::string bad;
   const auto filter = *AddressFilter::parse("", bad);
   RemotePort session(vcr, 0, filter, nullptr);
-  HyperDeckPort hyperdeck(vcr, 0, filter, nullptr);
+  HyperDeckPort hyperdeck(vcr, 0, filter, nullptr, 2);
   session.start();
   hyperdeck.start();
   std::this_thread::sleep_for(std::chrono::seconds(1));
@@ -135,16 +211,19 @@ int main(int argc, char** argv) {
   {
     Socket s = Socket::connectTo("127.0.0.1", session.port());
     std::string buffer;
-    const SampleStats st(commandToFrame(sim, s, buffer, "Play\n", "Stop\n", "OK\n", samples));
+    const SampleStats st(commandToFrame([&sim] { return sim.transcript(); }, s, buffer, "Play\n",
+                                        "Stop\n", "OK\n", samples));
     std::cout << "session command to frame:   " << st.summary("ms") << "\n";
   }
   Socket hd = Socket::connectTo("127.0.0.1", hyperdeck.port());
   std::string hb;
   readUntil(hd, hb, "\r\n\r\n");
   {
-    const SampleStats st(
-        commandToFrame(sim, hd, hb, "play\r\n", "stop\r\n", "200 ok\r\n", samples));
-    std::cout << "HyperDeck command to frame: " << st.summary("ms") << "\n";
+    Switcher switcher("127.0.0.1", hyperdeck.port());
+    const SampleStats st(commandToFrame([&sim] { return sim.transcript(); }, hd, hb, "play\r\n",
+                                        "stop\r\n", "200 ok\r\n", samples));
+    std::cout << "HyperDeck command to frame, a second client polling: " << st.summary("ms")
+              << "\n";
   }
   {
     std::vector<double> reply;

@@ -17,6 +17,9 @@ constexpr std::size_t kOutboxPause = 64 * 1024;
 constexpr std::size_t kOutboxMax = 1024 * 1024;
 // How long a client that has closed its side may still wait for the answer to its last line.
 constexpr auto kGrace = std::chrono::milliseconds(200);
+// Lines of one client handled in one round: a client sending thousands at once takes turns
+// with the others instead of holding them up until its last line is answered.
+constexpr int kLinesPerRound = 64;
 // Tries at finding a free port both address families have, when any free port will do.
 constexpr int kPortTries = 8;
 
@@ -183,6 +186,7 @@ bool TcpServer::wantsInput(const Client& c) const {
 void TcpServer::run() {
   std::vector<Socket::PollItem> items;
   std::vector<std::pair<ClientId, bool>> polled;  // each client, and whether it was read
+  bool linesWaiting = false;                      // a client had more lines than one round takes
   while (!stopping_.load()) {
     items.clear();
     polled.clear();
@@ -196,7 +200,7 @@ void TcpServer::run() {
       items.push_back({c.socket.handle(), read, !c.outbox.empty(), !c.inputEndedAt});
       polled.emplace_back(id, read);
     }
-    if (!Socket::poll(items, kTickMs)) {
+    if (!Socket::poll(items, linesWaiting ? 0 : kTickMs)) {
       std::this_thread::sleep_for(std::chrono::milliseconds(kTickMs));
     }
     if (stopping_.load()) {
@@ -229,10 +233,12 @@ void TcpServer::run() {
         closeClient(id, "error");
       }
     }
+    linesWaiting = false;
     for (const ClientId id : clients()) {
       try {
-        handOutLines(id);
-        afterRound(id);
+        const bool more = handOutLines(id);
+        linesWaiting = more || linesWaiting;
+        afterRound(id, more);
       } catch (const std::exception& e) {
         log(name_ + ": " + e.what());
         closeClient(id, "error");
@@ -314,21 +320,22 @@ void TcpServer::inputEnded(ClientId id) {
   }
 }
 
-void TcpServer::handOutLines(ClientId id) {
-  while (!stopping_.load()) {
+bool TcpServer::handOutLines(ClientId id) {
+  for (int n = 0; n < kLinesPerRound; ++n) {
     const auto it = clients_.find(id);
-    if (it == clients_.end() || it->second.closeWhenSent || !readyForLine(id)) {
-      return;
+    if (stopping_.load() || it == clients_.end() || it->second.closeWhenSent || !readyForLine(id)) {
+      return false;
     }
     auto line = it->second.reader.next();
     if (!line) {
-      return;
+      return false;
     }
     onLine(id, *line);
   }
+  return true;
 }
 
-void TcpServer::afterRound(ClientId id) {
+void TcpServer::afterRound(ClientId id, bool linesWaiting) {
   const auto it = clients_.find(id);
   if (it == clients_.end()) {
     return;
@@ -339,7 +346,7 @@ void TcpServer::afterRound(ClientId id) {
     closeClient(id, "not reading its replies");
     return;
   }
-  if (c.inputEndedAt && !c.closeWhenSent) {
+  if (c.inputEndedAt && !c.closeWhenSent && !linesWaiting) {
     // The client sent its last bytes: its lines are answered, then the place is free. A
     // command still running after a grace period does not hold the place.
     if (readyForLine(id) || now - *c.inputEndedAt > kGrace) {

@@ -93,9 +93,12 @@ class TcpServer {
   void acceptAll(const Socket& listener);
   void readClient(ClientId id);
   bool flush(ClientId id);
-  void handOutLines(ClientId id);
+  // Hands out this round's lines of the client; true when more may be waiting.
+  bool handOutLines(ClientId id);
   void inputEnded(ClientId id);
-  void afterRound(ClientId id);
+  // Drops a client whose replies make no progress; frees the place of one whose input ended
+  // once its lines are answered.
+  void afterRound(ClientId id, bool linesWaiting);
   bool wantsInput(const Client& c) const;
 
   const std::string name_;

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # The Windows stage: cross-builds orva.exe, orva-convert.exe, the libraries and their tests with
 # mingw-w64, runs the tests under Wine, drives the Windows serial driver through a Wine COM port
-# wired to the Linux orva-decksim, checks that orva-convert.exe writes the same bytes as the
+# wired to the Linux orva-decksim, drives orva.exe's remote servers on that port (and measures
+# them with bench/remote_wine.sh), checks that orva-convert.exe writes the same bytes as the
 # Linux orva-convert for every EDL fixture, builds the installer, and runs the window tests
 # (scripts/windows-gui-test.sh) on a virtual display.
 #   scripts/windows-test.sh [EDL folder]   (default tests/fixtures/edl)
-# Needs the Linux build (build/default) for orva-decksim and orva-convert; builds those two
-# targets when they are missing.
+# Needs the Linux build (build/default) for orva-decksim, orva-convert and orva_bench_remote;
+# builds those targets when they are missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -15,7 +16,7 @@ step() { echo "--- $* ($(($(date +%s) - t0)) s)"; }
 edl_dir=${1:-tests/fixtures/edl}
 
 step "packages"
-pkgs=(g++-mingw-w64-x86-64-posix wine wine64 nsis groff-base xvfb xdotool x11-apps)
+pkgs=(g++-mingw-w64-x86-64-posix wine wine64 nsis groff-base xvfb xdotool x11-apps iproute2 procps)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -43,9 +44,9 @@ step "cross build"
 cmake --preset windows-cross >/dev/null
 cmake --build --preset windows-cross
 
-step "Linux orva-decksim and orva-convert"
+step "Linux orva-decksim, orva-convert and the remote bench"
 [ -f build/default/build.ninja ] || cmake --preset default >/dev/null
-cmake --build build/default --target orva-decksim orva-convert
+cmake --build build/default --target orva-decksim orva-convert orva_bench_remote
 
 # One Wine prefix for the whole stage, under the build folder; its first start (wineboot) is
 # the slow part. The server stays up for the stage so every test starts quickly, and Wine's
@@ -98,12 +99,32 @@ ORVA_TEST_TRANSCRIPT=$(winepath -w "$work/transcript.txt" 2>/dev/null)
 export ORVA_TEST_TRANSCRIPT
 
 step "tests under Wine"
+# The screen's dpi, which Wine reads from the registry once per process. The tests run at 96,
+# whatever an interrupted run left in the prefix.
+set_dpi() { wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1; }
+set_dpi 96
 # A Wine process now and then does not end after its last test; such a run is tried again
 # instead of holding the stage for the full time-out.
 # The COM-port tests share the one emulated deck on COM20: they run one at a time, after the
 # rest (two of them opening the port at once make the second open fail).
-ctest --preset windows-cross -j2 --timeout 60 --repeat after-timeout:3 -E '^ComPortTest\.'
+ctest --preset windows-cross -j2 --timeout 60 --repeat after-timeout:3 \
+  -E '^(ComPortTest|OrvaExeRemoteTest)\.'
 ctest --preset windows-cross --timeout 60 --repeat after-timeout:3 -R '^ComPortTest\.'
+
+step "window texts at 120 and 144 dpi"
+# The text-fit test (at 96 dpi above) runs again alone at each, then the prefix goes back to 96.
+for dpi in 120 144; do
+  set_dpi "$dpi"
+  ORVA_TEST_DPI=$dpi ctest --preset windows-cross --timeout 60 --repeat after-timeout:3 \
+    -R '^Win32TextFit\.' || { set_dpi 96; exit 1; }
+done
+set_dpi 96
+
+step "remote servers of orva.exe on COM20"
+# orva.exe with HyperDeckPort and RemotePort set, driven over loopback by the tests' clients;
+# then what it listens on, and remote command to frame under Wine (figures, no target).
+ctest --preset windows-cross --timeout 120 --repeat after-timeout:3 -R '^OrvaExeRemoteTest\.'
+bench/remote_wine.sh "$ORVA_TEST_COMPORT" "$work/transcript.txt" 100
 
 step "orva-convert.exe against orva-convert"
 shopt -s nullglob

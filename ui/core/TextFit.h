@@ -1,6 +1,8 @@
 #pragma once
 
 #include <functional>
+#include <string>
+#include <vector>
 
 // Text that must show whole in a component of fixed size: the largest font size, from the
 // preferred one down, at which the toolkit measures the text within the room it has. Each
@@ -16,5 +18,27 @@ class TextFit {
       }
     }
     return smallest;
+  }
+
+  // Every text a timecode field may show, as far as its width goes: each digit in every place,
+  // with ":" and with the drop-frame ";" before the frames.
+  static std::vector<std::string> timecodes() {
+    std::vector<std::string> texts;
+    for (char d = '0'; d <= '9'; ++d) {
+      const std::string dd(2, d);
+      texts.push_back(dd + ":" + dd + ":" + dd + ":" + dd);
+      texts.push_back(dd + ":" + dd + ":" + dd + ";" + dd);
+    }
+    return texts;
+  }
+
+  // Every three-digit event number, "000" to "999".
+  static std::vector<std::string> eventNumbers() {
+    std::vector<std::string> texts;
+    for (int n = 0; n <= 999; ++n) {
+      const std::string s = std::to_string(n);
+      texts.push_back(std::string(3 - s.size(), '0') + s);
+    }
+    return texts;
   }
 };

@@ -1,6 +1,7 @@
 #include "ui/win32/ButtonCtrl.h"
 
 #include "app/NativeFile.h"
+#include "ui/win32/Window.h"
 
 bool ButtonCtrl::create(Window& window, const std::string& label, int x, int y, int width,
                         int height) {
@@ -9,6 +10,13 @@ bool ButtonCtrl::create(Window& window, const std::string& label, int x, int y, 
   }
   setColours({0, 0, 0}, {192, 192, 192});
   return true;
+}
+
+SIZE ButtonCtrl::textRoom() const {
+  const SIZE client = Control::textRoom();
+  const int pad = bounds().right - bounds().left > 30 ? window()->scale(2) : 0;
+  return {client.cx - 2 * (GetSystemMetrics(SM_CXEDGE) + pad) - 1,
+          client.cy - 2 * GetSystemMetrics(SM_CYEDGE) - 1};
 }
 
 void ButtonCtrl::click() {

@@ -14,6 +14,8 @@ class CheckBoxCtrl : public Control {
   void onToggle(std::function<void(bool)> handler) { onToggle_ = std::move(handler); }
 
   void onCommand(int code) override;
+  // Beside the box: the box and a gap of half a digit come off the client area.
+  SIZE textRoom() const override;
 
  private:
   std::function<void(bool)> onToggle_;

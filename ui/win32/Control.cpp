@@ -1,7 +1,10 @@
 #include "ui/win32/Control.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "app/NativeFile.h"
-#include "ui/win32/Font.h"
+#include "ui/core/TextFit.h"
 #include "ui/win32/Window.h"
 
 Control::~Control() {
@@ -65,6 +68,41 @@ void Control::setVisible(bool on) {
 
 void Control::setFont(const Font& font) {
   SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font.handle()), TRUE);
+}
+
+SIZE Control::textRoom() const {
+  RECT r{};
+  GetClientRect(hwnd_, &r);
+  return {r.right - r.left, r.bottom - r.top};
+}
+
+Font Control::fitFont(const std::string& family, int preferred, bool bold,
+                      const std::vector<std::string>& texts) {
+  std::vector<Font> tried;
+  HDC dc = GetDC(hwnd_);
+  // Measured against a room of 0: how far the widest text overflows the control's room.
+  const int size = TextFit::size(preferred, 6, 0, [&](int s) {
+    Font& font = tried.emplace_back(window_->makeFont(family, s, bold));
+    // The room may change with the font (a field's margins follow it): ask at each size.
+    setFont(font);
+    const SIZE room = textRoom();
+    HGDIOBJ old = SelectObject(dc, font.handle());
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    int overflow = tm.tmHeight > room.cy ? INT_MAX : INT_MIN;  // too tall fits at no width
+    for (const std::string& text : texts) {
+      const std::wstring w = NativeFile::wide(text);
+      SIZE ext{};
+      GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &ext);
+      overflow = std::max(overflow, static_cast<int>(ext.cx - room.cx));
+    }
+    SelectObject(dc, old);
+    return overflow;
+  });
+  ReleaseDC(hwnd_, dc);
+  Font chosen = window_->makeFont(family, size, bold);
+  setFont(chosen);
+  return chosen;
 }
 
 void Control::setFocus() {

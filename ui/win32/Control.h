@@ -5,10 +5,11 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ui/win32/Colour.h"
+#include "ui/win32/Font.h"
 
-class Font;
 class Window;
 
 // One child control of a Window, made with CreateWindowExW. Texts are UTF-8 here and wide only
@@ -33,7 +34,16 @@ class Control {
   void setEnabled(bool on);
   bool isEnabled() const;
   void setVisible(bool on);
-  void setFont(const Font& font);
+  // The control shows its text in the font; the caller keeps the font while it is shown.
+  virtual void setFont(const Font& font);
+  // The room the control has for one line of text in its current font, in screen pixels: its
+  // client area, less what each kind of control keeps around its text.
+  virtual SIZE textRoom() const;
+  // Gives the control the largest font of the family, from `preferred` design pixels down to 6,
+  // in which each of the texts fits its room, measured with the Win32 font metrics (TextFit).
+  // Answers that font, which the caller keeps while the control shows it.
+  Font fitFont(const std::string& family, int preferred, bool bold,
+               const std::vector<std::string>& texts);
   void setFocus();
   // Design-pixel bounds within the window's client area.
   void setBounds(int x, int y, int width, int height);

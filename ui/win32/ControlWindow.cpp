@@ -22,28 +22,6 @@ constexpr Colour kBlack{0, 0, 0};
 constexpr Colour kRed{255, 0, 0};
 constexpr Colour kLightGray{192, 192, 192};
 constexpr Colour kDarkGray{64, 64, 64};
-constexpr const char* kTimecodeSample = "00:00:00:00";
-
-// The width of a text in screen pixels in a font.
-int textWidth(HWND hwnd, const Font& font, const std::string& text) {
-  HDC dc = GetDC(hwnd);
-  HGDIOBJ old = SelectObject(dc, font.handle());
-  const std::wstring w = NativeFile::wide(text);
-  SIZE size{};
-  GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &size);
-  SelectObject(dc, old);
-  ReleaseDC(hwnd, dc);
-  return size.cx;
-}
-
-// The screen pixels a text field has for its text: inside its frame and its margins.
-int fieldRoom(const Control& field) {
-  RECT r{};
-  GetClientRect(field.hwnd(), &r);
-  const auto margins = static_cast<DWORD>(SendMessageW(field.hwnd(), EM_GETMARGINS, 0, 0));
-  return r.right - r.left - LOWORD(margins) - HIWORD(margins) - 2;
-}
-
 }  // namespace
 
 ControlWindow::ControlWindow()
@@ -64,8 +42,6 @@ bool ControlWindow::create() {
     return false;
   }
   setFont(makeFont("Helvetica", ControllerApp::fontheight));
-  tcFont_ = makeFont("Helvetica", ControlLayout::TCfontheight);
-  boldFont_ = makeFont("Helvetica", ControllerApp::fontheight, true);
   build();
   addTooltips();
   return true;
@@ -83,7 +59,7 @@ void ControlWindow::build() {
       case Kind::StatusLabel: {
         StaticCtrl& label = labels_.emplace_back();
         label.create(*this, item.label, item.x, item.y, item.w, item.h);
-        fitText(label, item.label, ControllerApp::fontheight, false, scale(item.w));
+        fitText(label, item.label, ControllerApp::fontheight, false);
         made = &label;
         break;
       }
@@ -98,8 +74,12 @@ void ControlWindow::build() {
                           GetWindowLongPtrW(field.hwnd(), GWL_STYLE) & ~WS_TABSTOP);
         field.setReadOnly(item.kind != Kind::TimeField);
         if (item.kind != Kind::StatusField) {
-          field.setFont(tcFont_);
-          fitText(field, kTimecodeSample, ControlLayout::TCfontheight, false, fieldRoom(field));
+          // Any timecode shows whole, drop-frame labels too.
+          fonts_.push_back(
+              field.fitFont("Helvetica", ControlLayout::TCfontheight, false, TextFit::timecodes()));
+        } else {
+          // Status texts vary; whatever the FontHeight setting, a line is not cut off below.
+          fonts_.push_back(field.fitFont("Helvetica", ControllerApp::fontheight, false, {}));
         }
         made = &field;
         break;
@@ -107,14 +87,9 @@ void ControlWindow::build() {
       case Kind::Button: {
         ButtonCtrl& b = buttons_.emplace_back();
         b.create(*this, item.label, item.x, item.y, item.w, item.h);
-        if (item.strong) {
-          // REC and SCRIPT stand out: red, bold.
-          b.setFont(boldFont_);
-          b.setColours(kRed, kLightGray);
-        } else {
-          b.setColours(kBlack, kLightGray);
-        }
-        fitText(b, item.label, ControllerApp::fontheight, item.strong, scale(item.w - 10));
+        // REC and SCRIPT stand out: red, bold.
+        b.setColours(item.strong ? kRed : kBlack, kLightGray);
+        fitText(b, item.label, ControllerApp::fontheight, item.strong);
         if (item.field == "blogger") {
           b.onClick([this] { presenter_.loggerPressed(); });
         } else {
@@ -148,15 +123,8 @@ void ControlWindow::build() {
   endfield_->onEdited([this](const std::string& t) { presenter_.endEdited(t); });
 }
 
-void ControlWindow::fitText(Control& control, const std::string& text, int preferred, bool bold,
-                            int room) {
-  std::vector<Font> tried;
-  const int size = TextFit::size(preferred, 6, room, [&](int s) {
-    return textWidth(hwnd(), tried.emplace_back(makeFont("Helvetica", s, bold)), text);
-  });
-  if (size != preferred) {
-    control.setFont(fittedFonts_.emplace_back(makeFont("Helvetica", size, bold)));
-  }
+void ControlWindow::fitText(Control& control, const std::string& text, int preferred, bool bold) {
+  fonts_.push_back(control.fitFont("Helvetica", preferred, bold, {text}));
 }
 
 void ControlWindow::addTooltips() {

@@ -69,8 +69,8 @@ class ControlWindow : public Window, private ControlView {
 
   void build();
   void addTooltips();
-  // A text wider than its component gets a smaller font, never a cut. room: screen pixels.
-  void fitText(Control& control, const std::string& text, int preferred, bool bold, int room);
+  // A text wider than its component gets a smaller font, never a cut.
+  void fitText(Control& control, const std::string& text, int preferred, bool bold);
   void closeSequence();
   Control* control(const std::string& field) const;
   Control* component(DeckButton button) const;
@@ -80,9 +80,7 @@ class ControlWindow : public Window, private ControlView {
   bool closing_ = false;
   std::function<void()> onClosed_;
 
-  Font tcFont_;
-  Font boldFont_;
-  std::vector<Font> fittedFonts_;  // smaller fonts of texts that did not fit
+  std::vector<Font> fonts_;  // each text's font, as large as fits its component
   std::deque<ButtonCtrl> buttons_;
   std::deque<EditCtrl> edits_;
   std::deque<StaticCtrl> labels_;

@@ -97,6 +97,7 @@ class ConverterWindowImpl : public ConverterWindow, public Window, private Conve
   bool closing_ = false;
   Font areaFont_;
   Font buttonFont_;
+  std::vector<Font> boxFonts_;
   TextAreaCtrl source_;
   TextAreaCtrl list_;
   CheckBoxCtrl useini_, usefnl_, recmode_, namech_, autoch_, opti_;
@@ -159,6 +160,8 @@ bool ConverterWindowImpl::build() {
   int y = kMargin + 20;
   for (const OptionBox& entry : boxes) {
     entry.box->create(*this, entry.label, checkX, y, kChecksWidth, 24);
+    // The label shows whole beside its box at any dpi.
+    boxFonts_.push_back(entry.box->fitFont("Helvetica", kFontPixels, false, {entry.label}));
     entry.box->onToggle([this, option = entry.option](bool on) {
       presenter_->option(option, on);
       afterAction();

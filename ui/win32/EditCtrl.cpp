@@ -2,15 +2,34 @@
 
 #include <commctrl.h>
 
+#include "ui/win32/Window.h"
+
 bool EditCtrl::create(Window& window, const std::string& text, int x, int y, int width,
                       int height) {
   if (!createChild(window, L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, text, x, y,
                    width, height)) {
     return false;
   }
+  setMargins();
   // Enter reaches the field (a plain edit beeps at it) through its own window procedure.
   SetWindowSubclass(hwnd(), &EditCtrl::subclass, 1, reinterpret_cast<DWORD_PTR>(this));
   return true;
+}
+
+void EditCtrl::setFont(const Font& font) {
+  Control::setFont(font);  // a new font brings the font's own margins back
+  setMargins();
+}
+
+void EditCtrl::setMargins() {
+  const int m = window()->scale(1);
+  SendMessageW(hwnd(), EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(m, m));
+}
+
+SIZE EditCtrl::textRoom() const {
+  RECT r{};
+  SendMessageW(hwnd(), EM_GETRECT, 0, reinterpret_cast<LPARAM>(&r));
+  return {r.right - r.left - 1, r.bottom - r.top};
 }
 
 void EditCtrl::setReadOnly(bool on) {

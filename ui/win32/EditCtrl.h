@@ -16,8 +16,14 @@ class EditCtrl : public Control {
   void onEnter(std::function<void()> handler) { onEnter_ = std::move(handler); }
 
   void onCommand(int code) override;
+  // Margins of 1 design pixel either side, whatever the font: the text gets the room.
+  void setFont(const Font& font) override;
+  // The formatting rectangle, less the caret's pixel after the last character (without it a
+  // text as wide as the rectangle scrolls its first pixels out of sight).
+  SIZE textRoom() const override;
 
  private:
+  void setMargins();
   static LRESULT CALLBACK subclass(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
                                    DWORD_PTR self);
 

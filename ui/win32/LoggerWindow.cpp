@@ -1,9 +1,11 @@
 #include "ui/win32/LoggerWindow.h"
 
 #include <array>
+#include <deque>
 #include <exception>
 #include <iostream>
 #include <utility>
+#include <vector>
 
 #include "app/ControllerApp.h"
 #include "app/NativeFile.h"
@@ -85,6 +87,7 @@ class LoggerWindowImpl : public LoggerWindow, public Window, private LoggerView 
   void showScroll(int first) override { vsb_.setValue(first); }
   std::string chooseFile(const std::string& title, bool save) override;
 
+  void fitTexts();
   void commit(int column) {
     if (!closing_) {
       presenter_.fieldCommitted(column, fields_[0][column].text());
@@ -94,13 +97,44 @@ class LoggerWindowImpl : public LoggerWindow, public Window, private LoggerView 
   LoggerPresenter presenter_;
   std::function<void()> onClosed_;
   bool closing_ = false;
-  Font timeFont_;
+  std::deque<Font> fonts_;  // each kind of text's font, as large as fits its component
   ButtonCtrl load_, review_, revall_, save_;
   std::array<std::array<FieldCtrl, 4>, NumRows> fields_;
   std::array<std::array<ButtonCtrl, 2>, NumRows> timeButtons_;
   std::array<ButtonCtrl, NumRows> cueButtons_;
   ScrollBarCtrl vsb_;
 };
+
+void LoggerWindowImpl::fitTexts() {
+  // Every text shows whole at the screen's dpi: each kind of text gets the largest font, up to
+  // the window's, in which all it may show fits its component. The rows share row 0's fonts.
+  for (ButtonCtrl* b : {&load_, &review_, &revall_, &save_}) {
+    fonts_.push_back(b->fitFont("Helvetica", fontheight, false, {b->text()}));
+  }
+  std::vector<std::string> names;
+  for (int n = 0; n <= 99; ++n) {
+    names.push_back("Name" + std::string(n < 10 ? "0" : "") + std::to_string(n));
+  }
+  const std::vector<std::string> numbers = TextFit::eventNumbers();
+  const std::vector<std::string> times = TextFit::timecodes();
+  const std::vector<std::string>* columnTexts[4] = {&numbers, &names, &times, &times};
+  for (int c = 0; c < 4; ++c) {
+    const Font& font =
+        fonts_.emplace_back(fields_[0][c].fitFont("Helvetica", fontheight, false, *columnTexts[c]));
+    for (int r = 1; r < NumRows; ++r) {
+      fields_[r][c].setFont(font);
+    }
+  }
+  const Font& arrows =
+      fonts_.emplace_back(timeButtons_[0][0].fitFont("Helvetica", fontheight, false, {">", "<"}));
+  const Font& star =
+      fonts_.emplace_back(cueButtons_[0].fitFont("Helvetica", fontheight, false, {"*"}));
+  for (int r = 0; r < NumRows; ++r) {
+    timeButtons_[r][0].setFont(arrows);
+    timeButtons_[r][1].setFont(arrows);
+    cueButtons_[r].setFont(star);
+  }
+}
 
 bool LoggerWindowImpl::build() {
   if (!create(ControllerApp::name + " Logger", GUIwidth, GUIheight, {80, 150, 245})) {
@@ -119,21 +153,6 @@ bool LoggerWindowImpl::build() {
   revall_.onClick([this] { presenter_.RevAll(); });
   save_.onClick([this] { presenter_.save(); });
 
-  // A timecode shows whole in its field: the times' font shrinks until "00:00:00:00" fits.
-  {
-    HDC dc = GetDC(hwnd());
-    const int size = TextFit::size(fontheight, 6, scale(timecodewidth - 8), [&](int s) {
-      const Font f = makeFont("Helvetica", s);
-      HGDIOBJ old = SelectObject(dc, f.handle());
-      SIZE ext{};
-      GetTextExtentPoint32W(dc, L"00:00:00:00", 11, &ext);
-      SelectObject(dc, old);
-      return static_cast<int>(ext.cx);
-    });
-    ReleaseDC(hwnd(), dc);
-    timeFont_ = makeFont("Helvetica", size);
-  }
-
   for (int r = 0; r < NumRows; ++r) {
     const int y = y0 + (r + 1) * vspace;
     auto& f = fields_[r];
@@ -144,8 +163,6 @@ bool LoggerWindowImpl::build() {
     timeButtons_[r][1].create(*this, "<", c4, y, buttonwidth, dy);
     f[3].create(*this, "", c5, y, timecodewidth, dy);
     cueButtons_[r].create(*this, "*", c5 + timecodewidth + 5, y, 12, dy);
-    f[2].setFont(timeFont_);
-    f[3].setFont(timeFont_);
     for (int c = 0; c < 4; ++c) {
       // Only row 0's name and times are edited in place.
       f[c].setReadOnly(r != 0 || c == 0);
@@ -155,6 +172,7 @@ bool LoggerWindowImpl::build() {
     timeButtons_[r][1].onClick([this, r] { presenter_.timePressed(r, 3); });
     cueButtons_[r].onClick([this, r] { presenter_.cuePressed(r); });
   }
+  fitTexts();
   for (int c = 1; c <= 3; ++c) {
     fields_[0][c].onEnter([this, c] { commit(c); });
     fields_[0][c].onFocusOut([this, c] { commit(c); });

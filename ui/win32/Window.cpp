@@ -63,7 +63,7 @@ bool Window::create(const std::string& title, int clientWidth, int clientHeight,
   dpi_ = screenDpi();
   background_ = background;
   backgroundBrush_ = CreateSolidBrush(RGB(background.r, background.g, background.b));
-  font_ = makeFont("Helvetica", 13);
+  font_ = makeFont("Helvetica", kFontPixels);
   DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
   if (!resizable) {
     style &= ~(WS_THICKFRAME | WS_MAXIMIZEBOX);

@@ -41,6 +41,8 @@ class Window {
   // The screen's dots per inch and a design pixel (96 dpi) in screen pixels.
   int dpi() const { return dpi_; }
   int scale(int designPixels) const { return MulDiv(designPixels, dpi_, 96); }
+  // The size of the window's own font (Helvetica) until setFont, in design pixels.
+  static constexpr int kFontPixels = 13;
   // A font for this window's screen; the window's own font is the controls' default.
   Font makeFont(const std::string& family, int pixels, bool bold = false) const;
   void setFont(Font font) { font_ = std::move(font); }

@@ -22,6 +22,7 @@
 #include "app/NativeFile.h"
 #include "app/Utils.h"
 #include "deck/LocalVCR.h"
+#include "remote/RemoteControl.h"
 #include "serial/SerOutPort.h"
 #include "serial/port/PortLister.h"
 #include "ui/win32/ConsoleCloser.h"
@@ -121,7 +122,14 @@ int main(int argc, char** argv) {
 
   window.show();
   vcr.start();
+  // The remote servers run while the controller does: they stop first thing in its close, so
+  // no client command reaches a closing controller.
+  RemoteControl remote(vcr, ControllerApp::remoteport, ControllerApp::hyperdeckport,
+                       ControllerApp::hyperdeckclients, ControllerApp::remoteallow,
+                       [](const std::string& line) { std::cout << (line + "\n") << std::flush; });
+  vcr.onClosing([&remote] { remote.stop(); });
   const int status = Window::runMessageLoop();
+  vcr.onClosing({});
 
   ControllerApp::svcr = nullptr;
   std::cout.flush();
