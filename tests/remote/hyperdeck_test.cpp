@@ -360,3 +360,27 @@ TEST_F(HyperDeckTest, ConnectsOverTheIpv6Loopback) {
   ASSERT_TRUE(session.send("GetTC\n"));
   EXPECT_TRUE(std::regex_match(session.line(), std::regex("\\d\\d:\\d\\d:\\d\\d:\\d\\d")));
 }
+
+// Loopback on both families by default; a family's wildcard address only when RemoteAllow
+// names a network of that family.
+TEST_F(HyperDeckTest, ListensBeyondLoopbackOnlyForTheFamiliesAllowed) {
+  ASSERT_TRUE(open());
+  if (hyperdeck->endpoints().size() < 2) {
+    GTEST_SKIP() << "no IPv6 loopback on this system";
+  }
+  const std::pair<const char*, std::vector<std::string>> cases[] = {
+      {"", {"127.0.0.1", "[::1]"}},
+      {"10.0.0.0/8", {"0.0.0.0", "[::1]"}},
+      {"fd00::/8", {"127.0.0.1", "[::]"}},
+      {"10.0.0.7, fd00::/8", {"0.0.0.0", "[::]"}},
+  };
+  for (const auto& [allow, addresses] : cases) {
+    std::string bad;
+    HyperDeckPort server(*vcr, 0, *AddressFilter::parse(allow, bad), nullptr, 1);
+    ASSERT_TRUE(server.start()) << allow;
+    const std::string port = ":" + std::to_string(server.port());
+    EXPECT_EQ(server.endpoints(),
+              (std::vector<std::string>{addresses[0] + port, addresses[1] + port}))
+        << allow;
+  }
+}
