@@ -7,6 +7,8 @@
 # Each case runs orva.exe in a fresh working folder with its own settings; the checks wait on
 # conditions with deadlines. New window tests are functions named case_* that take the run's
 # folder and transcript mark; list them in the hooks below.
+# With an installer, the installed program is also started through its Start-menu shortcuts,
+# as a user starts it (start_menu_cases).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
