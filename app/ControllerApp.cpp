@@ -7,6 +7,7 @@
 #endif
 #include <unistd.h>
 
+#include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -61,6 +62,7 @@ std::string ControllerApp::remoteallow;
 std::string ControllerApp::videoformat;
 bool ControllerApp::remotekeys = false;
 TimecodeRate ControllerApp::framerate;
+std::optional<int> ControllerApp::stoplatency;
 int ControllerApp::width = 320;
 int ControllerApp::fontheight = 13;
 const std::string ControllerApp::versionstring = "_v2";
@@ -165,11 +167,11 @@ std::optional<long long> parseDecimal(std::string_view text) {
 // The keys the settings file can set. A key that matches one of them only when letter case is
 // ignored is a typing slip: it is named in one line (keys stay case-sensitive).
 constexpr const char* kKnownKeys[] = {
-    "COMPort",          "UserNote",   "Verbose",    "UseClipboard",    "StopOnExit",
-    "VCRType",          "Finalize",   "Initialize", "RECMode",         "AutoChapter",
-    "NameChapters",     "Optimize",   "Filter",     "FirstNameColumn", "LastNameColumn",
-    "NameDelimiter",    "FrameRate",  "RemotePort", "HyperDeckPort",   "RemoteAllow",
-    "HyperDeckClients", "VideoFormat"};
+    "COMPort",          "UserNote",    "Verbose",    "UseClipboard",    "StopOnExit",
+    "VCRType",          "Finalize",    "Initialize", "RECMode",         "AutoChapter",
+    "NameChapters",     "Optimize",    "Filter",     "FirstNameColumn", "LastNameColumn",
+    "NameDelimiter",    "FrameRate",   "RemotePort", "HyperDeckPort",   "RemoteAllow",
+    "HyperDeckClients", "VideoFormat", "StopLatency"};
 
 std::string withoutTrailingBlanks(std::string s) {
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\f')) {
@@ -235,6 +237,7 @@ void ControllerApp::resetSettings() {
   videoformat.clear();
   remotekeys = false;
   framerate = TimecodeRate();
+  stoplatency.reset();
 }
 
 void ControllerApp::resetDefaults() {
@@ -430,6 +433,16 @@ bool ControllerApp::GetPropsFrom(const std::string& path, std::ostream& log) {
             << '\n';
       }
     }
+    if (auto v = props.get("StopLatency")) {
+      const std::string_view text = trimmed(*v);
+      int frames = -1;
+      const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), frames);
+      if (ec == std::errc() && end == text.data() + text.size() && frames >= 0 && frames <= 10) {
+        stoplatency = frames;
+      } else {
+        log << "StopLatency = \"" << *v << "\" is not 0 to 10 frames; it is learned" << '\n';
+      }
+    }
     lanc = !lx1 && !zarix && isKeyword(VCRType, "LANC");
     if (isKeywordIfSet(UseClipboard, "YES")) {
       useclipboard = true;
@@ -470,6 +483,9 @@ void ControllerApp::showprops(std::ostream& out) {
   out << "Verbose          = " << raw(verbo) << '\n';
   if (framerate != TimecodeRate()) {
     out << "Frame Rate       = " << framerate.name() << '\n';
+  }
+  if (stoplatency) {
+    out << "Stop Latency     = " << *stoplatency << '\n';
   }
   if (zarix) {
     out << "Compression      = " << compression << '\n';

@@ -63,6 +63,8 @@ class ControllerApp {
   // set a known one, and the server then reports the frame rate's (getvideoformat()).
   static std::string videoformat;
   static TimecodeRate framerate;  // "FrameRate": 30 (default), 25, 24 or 29.97DF
+  // "StopLatency": frames the deck runs on after Stop, 0 to 10; unset: learned from reviews.
+  static std::optional<int> stoplatency;
 
   // --- fixed values ---
   static int width;                        // 320
@@ -142,6 +144,7 @@ class ControllerApp {
   static int getnamefirst() { return namefirst; }
   static int getnamelast() { return namelast; }
   static TimecodeRate getframerate() { return framerate; }
+  static std::optional<int> getstoplatency() { return stoplatency; }
   static std::string getvideoformat() {
     return videoformat.empty() ? VideoFormat::forRate(framerate) : videoformat;
   }

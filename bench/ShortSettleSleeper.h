@@ -20,6 +20,9 @@ class ShortSettleSleeper : public Sleeper {
   bool waitUntil(const std::function<bool()>& done, int checkMs, int limitMs) override {
     return real_.waitUntil(done, checkMs, limitMs);
   }
+  bool sleepUntil(const Deadline& deadline, const std::function<bool()>& cancel) override {
+    return real_.sleepUntil(deadline, cancel);
+  }
   void wake() override { real_.wake(); }
   void shutdown() override { real_.shutdown(); }
   bool closing() const override { return real_.closing(); }

@@ -52,6 +52,37 @@ bool ConditionSleeper::waitUntil(const std::function<bool()>& done, int checkMs,
   return false;
 }
 
+bool ConditionSleeper::sleepUntil(const Deadline& deadline, const std::function<bool()>& cancel) {
+  // Long enough to cover the wake-up of a sleeping thread under load, short enough that the
+  // spin costs little.
+  constexpr auto kSpin = std::chrono::microseconds(2500);
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    if (closing_.load() || cancel()) {
+      return false;
+    }
+    const auto at = deadline();
+    if (!at) {
+      return false;
+    }
+    const auto now = Clock::now();
+    if (now >= *at) {
+      return true;
+    }
+    if (*at - now <= kSpin) {
+      lock.unlock();
+      while (Clock::now() < *at) {
+        if (closing_.load()) {
+          return false;
+        }
+      }
+      lock.lock();
+      return !closing_.load() && !cancel();
+    }
+    cv_.wait_until(lock, *at - kSpin);
+  }
+}
+
 void ConditionSleeper::wake() {
   { std::lock_guard lock(mutex_); }
   cv_.notify_all();

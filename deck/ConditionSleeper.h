@@ -14,6 +14,9 @@ class ConditionSleeper : public Sleeper {
   bool sleepUnless(int ms, const std::atomic<bool>& cancel) override;
   void hold(int ms) override;
   bool waitUntil(const std::function<bool()>& done, int checkMs, int limitMs) override;
+  // Sleeps on the condition variable until shortly before the instant, then spins to it: a
+  // woken thread on a loaded machine may start a few milliseconds late, a spinning one not.
+  bool sleepUntil(const Deadline& deadline, const std::function<bool()>& cancel) override;
   void wake() override;
   void shutdown() override;
   bool closing() const override { return closing_.load(); }

@@ -4,6 +4,7 @@
 
 #include "deck/LocalVCR.h"
 #include "deck/Sleeper.h"
+#include "deck/TimeCritical.h"
 
 CueThread::CueThread(LocalVCR& svcr, const std::array<std::uint8_t, 7>& cueFrame)
     : svcr_(svcr),
@@ -59,6 +60,52 @@ void CueThread::settle(bool lx1, bool zarix) {
   sleeper.sleepUnless(zarix ? 20 : 2000, abandoned_);
 }
 
+void CueThread::playToOut(bool lx1) {
+  LocalVCR& v = svcr_;
+  Sleeper& sleeper = v.sleeper();
+  // Play to the out point and halt on the frame before it. The polling thread wakes the waits
+  // on every new timecode; the 50 ms check is only a safety net. Each wait also ends when a
+  // transport command abandons the review (SettleDown clears the flag).
+  const int restOn = v.endframes_.load() - 1;
+  auto reached = [&v, restOn] { return restOn <= v.tcframes_.load(); };
+  auto ended = [&v, this] { return !v.reviewclipFlag_.load() || stopped(); };
+  auto send = [&v, lx1, this] {
+    const auto at = LocalVCR::Clock::now();
+    if (lx1) {
+      v.CommandB0(LocalVCR::bspause);
+    } else {
+      v.CommandB0(LocalVCR::bsstop);
+    }
+    v.stopSent(at);
+    gotthere_.store(true);
+    v.duration_.store(0);
+  };
+  for (;;) {
+    // While the deck plays at play speed its replies say when it will be on out - 1. Once
+    // that instant is near, the Stop is sent for it (less the deck's stop latency), between
+    // polls; until then, or when the position cannot be predicted, the first poll that shows
+    // out - 1 or later sends it.
+    sleeper.waitUntil([&] { return reached() || ended() || v.stopPlanned(restOn); }, 50, -1);
+    if (sleeper.closing() || reached() || ended()) {
+      break;
+    }
+    // Until the Stop has gone out the thread runs at real-time priority where the system
+    // allows it, so that a busy machine does not make it wake late for the instant.
+    TimeCritical critical;
+    if (sleeper.sleepUntil([&] { return v.planStop(restOn); },
+                           [&] { return reached() || ended(); }) &&
+        !ended()) {
+      send();
+      return;
+    }
+  }
+  if (!sleeper.closing() && reached() && !ended()) {
+    send();
+    return;
+  }
+  v.stopSent(std::nullopt);
+}
+
 void CueThread::steps() {
   LocalVCR& v = svcr_;
   Sleeper& sleeper = v.sleeper();
@@ -98,27 +145,15 @@ void CueThread::steps() {
   }
   if (v.cueplayFlag_.load()) {
     v.CommandB0(LocalVCR::bsplay);
+    v.resetPrediction();  // what the deck did before the play tells nothing about it
   }
   v.cueplayFlag_.store(false);
   gotthere_.store(false);
 
   if (v.reviewclipFlag_.load()) {
-    // Play to the out point. The wait ends when the polled timecode reaches one frame before it,
-    // or when a transport command abandons the review (SettleDown clears the flag). Polling
-    // wakes the wait on every new timecode; the 50 ms check is only a safety net.
-    auto reached = [&v] { return v.endframes_.load() - 1 <= v.tcframes_.load(); };
-    sleeper.waitUntil([&] { return reached() || !v.reviewclipFlag_.load() || stopped(); }, 50, -1);
+    playToOut(lx1);
     if (sleeper.closing()) {
       return;
-    }
-    if (reached() && v.reviewclipFlag_.load() && !stopped()) {
-      if (lx1) {
-        v.CommandB0(LocalVCR::bspause);
-      } else {
-        v.CommandB0(LocalVCR::bsstop);
-      }
-      gotthere_.store(true);
-      v.duration_.store(0);
     }
   }
   v.reviewclipFlag_.store(false);

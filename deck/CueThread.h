@@ -35,6 +35,8 @@ class CueThread {
   void steps();
   // Pause after cued up and the two settle waits with "CUED!!" between them.
   void settle(bool lx1, bool zarix);
+  // A review's play to its out point and the Stop (Pause on the LX1) there.
+  void playToOut(bool lx1);
   // Taken over, or the line was lost since the cue frame went out: nothing more is sent.
   bool stopped() const;
 

@@ -70,7 +70,9 @@ LocalVCR::LocalVCR(CommandLink& sop, bool LANC, DeckView& view)
       rate_(ControllerApp::getframerate()),
       sleeper_(std::make_shared<ConditionSleeper>()),
       worker_(std::make_unique<OperatorWorker>(
-          [this](const std::string& what) { println("Deck action failed: " + what); })) {}
+          [this](const std::string& what) { println("Deck action failed: " + what); })),
+      predictor_(rate_),
+      stopLatency_(ControllerApp::getstoplatency()) {}
 
 LocalVCR::~LocalVCR() {
   close();
@@ -158,6 +160,7 @@ void LocalVCR::clearNote() {
 
 void LocalVCR::takeover(std::function<void()> action, bool run) {
   clearNote();
+  stopRestWatch();  // the operator moves the deck: where it comes to rest teaches nothing
   // The run is marked taken over before its review is ended: a review that ends now must find
   // the mark when it returns, or RevALL and a script would go on to their next step.
   // Checked again when the action runs: a review the ended run started in the meantime ends too.
@@ -199,6 +202,16 @@ bool LocalVCR::workerIdle() const {
 SerialReply LocalVCR::exchange(std::span<const std::uint8_t> frame, bool force) {
   if (closing_.load() && !force) {
     return {};
+  }
+  // Where a deck rests after a review's Stop says how late it stops, unless something moved it
+  // since: any frame but the polls, a Stop and a Pause.
+  if (restWatched_.load()) {
+    auto is = [&frame](std::span<const std::uint8_t> other) {
+      return std::equal(frame.begin(), frame.end(), other.begin(), other.end());
+    };
+    if (!is(bsgettc) && !is(bsstatus) && !is(bsstop) && !is(bspause)) {
+      stopRestWatch();
+    }
   }
   SerialReply reply = sop_.SendSerial(frame);
   std::lock_guard lock(textMutex_);
@@ -325,8 +338,12 @@ void LocalVCR::startPolling(int firstDelayMs) {
 }
 
 void LocalVCR::CommandB8() {
+  const auto sent = Clock::now();
   const SerialReply reply = exchange(bsgettc);
+  const auto read = Clock::now();
+  pollExchangeNs_.store(std::chrono::duration_cast<std::chrono::nanoseconds>(read - sent).count());
   NumBytes_.store(reply.count);
+  std::optional<int> position;
   const bool answered = reply.count > 0;
   if (closing_.load()) {
     return;
@@ -346,6 +363,8 @@ void LocalVCR::CommandB8() {
     // A reply whose minutes or seconds are not decimal digits is dropped whole: the previous
     // timecode stays, so a corrupt reply can never trigger an out point early.
     if (auto tc = BcdTimecode::decode(&reply.bytes[2], rate_)) {
+      position = tc->frames;
+      notePosition(position, sent, read);
       checkDropFrame(tc->dropFrame);
       tcframes_.store(tc->frames);
       fields_.setTc(tc->text);
@@ -356,9 +375,132 @@ void LocalVCR::CommandB8() {
       sleeper_->wake();  // a review waiting for its out point checks the new position
     }
   }
+  if (!position) {
+    notePosition(std::nullopt, sent, read);
+  }
   if (reply.count >= 8 && reply.bytes[0] == 0x79) {
     ShowStat(ExtractStatusString(reply));
   }
+}
+
+// --- the predicted stop ---
+
+void LocalVCR::notePosition(std::optional<int> frames, Clock::time_point sent,
+                            Clock::time_point read) {
+  std::string learned;
+  {
+    std::lock_guard lock(predictMutex_);
+    const unsigned losses = sop_.lineLosses();
+    if (losses != predictLosses_) {
+      // A line that was lost and came back may lead to another deck, or the same one moved.
+      predictLosses_ = losses;
+      predictor_.reset();
+      rest_.reset();
+      restWatched_.store(false);
+    }
+    if (!frames) {
+      predictor_.reset();  // no timecode: the next reply starts afresh
+      return;
+    }
+    predictor_.observe(*frames, sent, read);
+    if (rest_) {
+      if (read - rest_->since > std::chrono::seconds(3)) {
+        rest_.reset();  // it never came to rest while watched
+      } else if (rest_->last == *frames) {
+        if (stopLatency_.learn(*frames - rest_->arrival)) {
+          const int n = stopLatency_.frames();
+          const int reviews = stopLatency_.reviews();
+          learned = "Deck stop latency: " + std::to_string(n) + (n == 1 ? " frame" : " frames") +
+                    ", learned from " + std::to_string(reviews) +
+                    (reviews == 1 ? " review" : " reviews");
+        }
+        rest_.reset();
+      } else {
+        rest_->last = *frames;
+      }
+      restWatched_.store(rest_.has_value());
+    }
+  }
+  if (!learned.empty()) {
+    println(learned);
+  }
+}
+
+std::optional<LocalVCR::Clock::time_point> LocalVCR::planStop(int restFrame) {
+  std::optional<Clock::time_point> at;
+  if (!lx1_ && predictedStop_.load()) {
+    std::lock_guard lock(predictMutex_);
+    // Replies older than a few poll cycles no longer vouch for the play speed.
+    if (predictor_.predictable() &&
+        Clock::now() - predictor_.lastRead() < std::chrono::milliseconds(300)) {
+      at = predictor_.stopInstant(restFrame, stopLatency_.frames());
+    }
+  }
+  stopDueNs_.store(
+      at ? std::chrono::duration_cast<std::chrono::nanoseconds>(at->time_since_epoch()).count()
+         : 0);
+  return at;
+}
+
+bool LocalVCR::stopPlanned(int restFrame) {
+  // Close enough that the polls before it may still refine it, but within the next cycles.
+  const auto at = planStop(restFrame);
+  return at && *at - Clock::now() < std::chrono::milliseconds(150);
+}
+
+void LocalVCR::stopSent(std::optional<Clock::time_point> at) {
+  stopDueNs_.store(0);
+  if (at) {
+    std::lock_guard lock(predictMutex_);
+    rest_.reset();
+    if (const auto arrival = predictor_.frameAt(*at)) {
+      rest_ = RestWatch{*arrival, std::nullopt, *at};
+    }
+    restWatched_.store(rest_.has_value());
+  }
+  sleeper_->wake();  // a poll held back for the Stop goes now
+}
+
+void LocalVCR::resetPrediction() {
+  std::lock_guard lock(predictMutex_);
+  predictor_.reset();
+}
+
+void LocalVCR::stopRestWatch() {
+  std::lock_guard lock(predictMutex_);
+  rest_.reset();
+  restWatched_.store(false);
+}
+
+void LocalVCR::holdPollForStop() {
+  for (;;) {
+    const std::int64_t due = stopDueNs_.load();
+    if (due == 0) {
+      return;
+    }
+    const auto at = Clock::time_point(std::chrono::nanoseconds(due));
+    const auto now = Clock::now();
+    // The exchange holds the link for about as long as the last one did, and a little more.
+    const auto busy =
+        std::chrono::nanoseconds(pollExchangeNs_.load()) + std::chrono::milliseconds(3);
+    const auto giveUp = at + std::chrono::milliseconds(100);
+    if (now + busy < at || now >= giveUp) {
+      return;
+    }
+    // Until the Stop has gone out, or its instant moved (then look again).
+    if (sleeper_->sleepUntil([giveUp] { return std::optional(giveUp); },
+                             [this, due] { return stopDueNs_.load() != due; })) {
+      return;
+    }
+    if (sleeper_->closing()) {
+      return;
+    }
+  }
+}
+
+int LocalVCR::getstoplatency() const {
+  std::lock_guard lock(predictMutex_);
+  return stopLatency_.frames();
 }
 
 void LocalVCR::checkDropFrame(bool deckSays) {

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <list>
@@ -20,6 +21,8 @@
 #include "deck/CommandTable.h"
 #include "deck/DeckView.h"
 #include "deck/FieldStore.h"
+#include "deck/PlayPredictor.h"
+#include "deck/StopLatency.h"
 #include "serial/CommandLink.h"
 
 class Sleeper;
@@ -149,6 +152,9 @@ class LocalVCR {
   bool getcueup() const;
   int getmoving() const;
   std::string getStatusString() const;
+  // Frames the deck is taken to run on after a Stop: learned from its reviews, or the
+  // StopLatency setting.
+  int getstoplatency() const;
   // The status data bytes D0 to D4 of the newest status reply, as polled (also during a review,
   // whose status text leaves the transport bits out); empty before the first reply.
   std::optional<std::array<std::uint8_t, 5>> getstatusdata() const;
@@ -208,6 +214,9 @@ class LocalVCR {
   // the sink of the lines the controller prints (standard output by default).
   void setSleeper(std::shared_ptr<Sleeper> sleeper);
   void setLineSink(std::function<void(const std::string&)> sink);
+  // Measuring seam: with the predicted stop off, a review stops at the first poll that shows
+  // the frame before its out point, as it did before the prediction (on by default).
+  void setPredictedStop(bool on) { predictedStop_.store(on); }
 
  private:
   friend class TCThread;
@@ -236,6 +245,26 @@ class LocalVCR {
   void waitSecondsUnless(long long seconds, const std::atomic<bool>& giveUp);
   void reportError(const std::string& where, const std::string& what);
   Sleeper& sleeper() const { return *sleeper_; }
+
+  // --- the predicted stop of a review ---
+  using Clock = std::chrono::steady_clock;
+  // The instant a Stop must go out for the deck to rest on restFrame, when the deck's
+  // position can be predicted (it plays at play speed and the replies are fresh; never on the
+  // LX1, whose review ends on its own rule). Publishes the instant for the polling thread.
+  std::optional<Clock::time_point> planStop(int restFrame);
+  // planStop() names an instant within the coming poll cycles.
+  bool stopPlanned(int restFrame);
+  // The review's Stop went out at `at` (or none will: nullopt). Ends the plan, releases a
+  // held poll, and watches for the deck's rest to learn its stop latency from.
+  void stopSent(std::optional<Clock::time_point> at);
+  // The deck was told to play: the replies before it say nothing about the play.
+  void resetPrediction();
+  // Called by the polling thread before each exchange: an exchange that would still hold the
+  // link when the planned Stop is due waits until the Stop has gone out.
+  void holdPollForStop();
+  // A timecode reply (or none) for the predictor and the rest watch.
+  void notePosition(std::optional<int> frames, Clock::time_point sent, Clock::time_point read);
+  void stopRestWatch();
 
   CommandLink& sop_;
   DeckView& view_;
@@ -289,4 +318,25 @@ class LocalVCR {
   std::string note_;  // under textMutex_
   // The deck's drop-frame flag in its last timecode reply: -1 before the first reply.
   std::atomic<int> deckDropFrame_{-1};
+
+  // The predicted stop. predictMutex_ guards the predictor, the stop latency and the rest
+  // watch; it is never held while waking the sleeper.
+  mutable std::mutex predictMutex_;
+  PlayPredictor predictor_;
+  StopLatency stopLatency_;
+  unsigned predictLosses_ = 0;  // the link's loss count the predictor's replies came under
+  // After a review's Stop: the frame the deck was in when it arrived, the last frame polled
+  // since, and when the Stop went out. The first timecode that repeats is where it rests.
+  struct RestWatch {
+    int arrival = 0;
+    std::optional<int> last;
+    Clock::time_point since{};
+  };
+  std::optional<RestWatch> rest_;
+  std::atomic<bool> restWatched_{false};
+  // The planned Stop's instant in steady-clock nanoseconds, 0 for none; and how long the
+  // last timecode exchange held the link.
+  std::atomic<std::int64_t> stopDueNs_{0};
+  std::atomic<bool> predictedStop_{true};
+  std::atomic<std::int64_t> pollExchangeNs_{0};
 };

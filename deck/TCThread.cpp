@@ -52,8 +52,11 @@ void TCThread::run() {
     // A failure repeated every cycle is reported once, not 30 times a second.
     std::string failure;
     try {
+      // A review's Stop planned for the coming milliseconds goes out first.
+      svcr_.holdPollForStop();
       svcr_.CommandB8();
       if (n_ == 0) {
+        svcr_.holdPollForStop();
         svcr_.CommandStatus();
       }
     } catch (const std::exception& e) {

@@ -1,6 +1,7 @@
 #include "sim/DeckEmulator.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -102,12 +103,49 @@ std::vector<std::uint8_t> DeckEmulator::answer(std::span<const std::uint8_t> fra
   return answerLocked(frame, clockNow());
 }
 
+bool DeckEmulator::haltsLate(std::span<const std::uint8_t> frame) {
+  const bool speedCommand = frame[1] == 0x11 || frame[1] == 0x12 || frame[1] == 0x13 ||
+                            frame[1] == 0x21 || frame[1] == 0x22 || frame[1] == 0x23;
+  switch (frame[0]) {
+    case 0x20:
+      return frame[1] == 0x00;  // Stop
+    case 0x21:
+      return speedCommand && frame[2] == 0;  // a still: Pause is shuttle at speed 0
+    case 0x22:
+      return speedCommand && frame[2] == 0 && frame[3] == 0;
+    case 0x24:
+      return frame[1] == 0x31;  // cue-up with data
+  }
+  return false;
+}
+
+void DeckEmulator::applyDeferredLocked(std::int64_t now, bool all) {
+  while (!deferred_.empty() && (all || deferred_.front().dueUs <= now)) {
+    const Deferred d = std::move(deferred_.front());
+    deferred_.pop_front();
+    transportControl(d.frame, std::min(d.dueUs, now));
+  }
+}
+
 std::vector<std::uint8_t> DeckEmulator::answerLocked(std::span<const std::uint8_t> frame,
                                                      std::int64_t now) {
+  applyDeferredLocked(now);
   if (frame.size() < 3 || frame.size() != 3u + (frame[0] & 0x0F))
     return kNakUnknown;
   if (SimTimecode::checksum(frame.first(frame.size() - 1)) != frame.back())
     return kNakChecksum;
+  if ((frame[0] >> 4) == 0x2) {
+    if (options_.stopLatencyFrames > 0 && haltsLate(frame)) {
+      // The transport goes on as it was for the latency, counted in its own frames.
+      const auto late = static_cast<std::int64_t>(
+          std::llround(options_.stopLatencyFrames * 1e6 / options_.rate.perSecond()));
+      const std::int64_t due =
+          std::max(now + late, deferred_.empty() ? now : deferred_.back().dueUs);
+      deferred_.push_back({due, std::vector<std::uint8_t>(frame.begin(), frame.end())});
+      return kAck;
+    }
+    applyDeferredLocked(now, true);
+  }
   std::optional<std::vector<std::uint8_t>> reply;
   switch (frame[0] >> 4) {
     case 0x0:
@@ -414,6 +452,7 @@ std::optional<std::vector<std::uint8_t>> DeckEmulator::senseRequest(
 DeckEmulator::Snapshot DeckEmulator::snapshot() {
   std::lock_guard lock(mutex_);
   const std::int64_t now = clockNow();
+  applyDeferredLocked(now);
   Snapshot s;
   s.frame = transport_.frame(now);
   s.mode = transport_.mode(now);
@@ -430,21 +469,28 @@ int DeckEmulator::framesSent() const {
 
 int DeckEmulator::frame() {
   std::lock_guard lock(mutex_);
-  return transport_.frame(clockNow());
+  const std::int64_t now = clockNow();
+  applyDeferredLocked(now);
+  return transport_.frame(now);
 }
 
 TransportMode DeckEmulator::mode() {
   std::lock_guard lock(mutex_);
-  return transport_.mode(clockNow());
+  const std::int64_t now = clockNow();
+  applyDeferredLocked(now);
+  return transport_.mode(now);
 }
 
 bool DeckEmulator::cuedUp() {
   std::lock_guard lock(mutex_);
-  return transport_.cuedUp(clockNow());
+  const std::int64_t now = clockNow();
+  applyDeferredLocked(now);
+  return transport_.cuedUp(now);
 }
 
 bool DeckEmulator::standby() {
   std::lock_guard lock(mutex_);
+  applyDeferredLocked(clockNow());
   return transport_.standby();
 }
 
@@ -455,7 +501,9 @@ bool DeckEmulator::ee() {
 
 std::array<std::uint8_t, 16> DeckEmulator::statusData() {
   std::lock_guard lock(mutex_);
-  auto d = transport_.statusData(clockNow());
+  const std::int64_t now = clockNow();
+  applyDeferredLocked(now);
+  auto d = transport_.statusData(now);
   presets_.addStatus(d);
   return d;
 }

@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -103,7 +104,9 @@ class DeckEmulator {
   template <class F>
   auto withTransport(F&& fn) {
     std::lock_guard lock(mutex_);
-    return fn(transport_, clockNow());
+    const std::int64_t now = clockNow();
+    applyDeferredLocked(now);
+    return fn(transport_, now);
   }
 
  private:
@@ -116,6 +119,15 @@ class DeckEmulator {
                                                          std::int64_t now);
   std::optional<std::vector<std::uint8_t>> senseRequest(std::span<const std::uint8_t> frame,
                                                         std::int64_t now);
+  // A Stop, a still or a cue-up that the stop latency holds back until dueUs.
+  struct Deferred {
+    std::int64_t dueUs = 0;
+    std::vector<std::uint8_t> frame;
+  };
+  static bool haltsLate(std::span<const std::uint8_t> frame);
+  // Applies the held-back commands that are due by now (all of them with `all`), each at its
+  // own due time or at now, whichever is earlier.
+  void applyDeferredLocked(std::int64_t now, bool all = false);
   std::vector<std::uint8_t> timeReply(std::uint8_t code, int frame, bool withUserBits) const;
   void expireLocked(std::int64_t now);
   void log(std::int64_t atUs, const char* tag, std::span<const std::uint8_t> bytes = {});
@@ -127,6 +139,7 @@ class DeckEmulator {
   FrameAssembler assembler_;
   FaultInjector faults_;
   std::unique_ptr<Transcript> transcript_;
+  std::deque<Deferred> deferred_;
   int framesReceived_ = 0;
   std::atomic<int> framesSent_{0};
   bool hungUp_ = false;

@@ -29,6 +29,10 @@ struct EmulatorOptions {
   double windSpeed = 50.0;      // FF and REW, as a multiple of play speed
   int cueMinMs = 500;           // a cue-up takes at least this long, even for a short distance
   int cueMaxMs = 4000;          // and this long for a distance of an hour or more
+  // A real transport halts some frames after the command: Stop, a still (Pause) and a cue-up
+  // take effect this many frames after the frame arrives. Another transport command that comes
+  // in meanwhile makes them take effect first, then its own.
+  int stopLatencyFrames = 0;
 
   // Fault injection. Replies are counted from 1; "every N" hits replies N, 2N, 3N ...
   int replyDelayMs = 0;    // every reply becomes readable this late

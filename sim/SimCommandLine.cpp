@@ -52,6 +52,7 @@ std::string SimCommandLine::usage() {
          "  --start hh:mm:ss:ff         tape position at start (default 00:00:00:00)\n"
          "  --end hh:mm:ss:ff           end of the tape (default 02:00:00:00)\n"
          "  --reply-delay MS            answer every frame this many ms late\n"
+         "  --stop-latency N            Stop, Pause and cue-up take effect N frames late (0..100)\n"
          "  --drop-every N              swallow every Nth reply\n"
          "  --drop-prob P --seed S      swallow each reply with probability P (0..1)\n"
          "  --corrupt-every N           send every Nth reply with a wrong checksum\n"
@@ -61,6 +62,8 @@ std::string SimCommandLine::usage() {
          "  --transcript FILE           log every frame in and out to FILE\n"
          "  --link PATH                 PATH links to the terminal until exit\n"
          "  --quiet                     no status line on a terminal's standard error\n"
+         "  --realtime                  answer at real-time priority (where allowed), as\n"
+         "                              hardware does however busy the computer is\n"
          "  --help                      show this text\n"
          "An ejected cassette stays out until the program is started again.\n";
 }
@@ -81,6 +84,10 @@ SimCommandLine::Result SimCommandLine::parse(const std::vector<std::string>& arg
     }
     if (opt == "--quiet") {
       r.quiet = true;
+      continue;
+    }
+    if (opt == "--realtime") {
+      r.realtime = true;
       continue;
     }
     if (opt.rfind("--", 0) != 0)
@@ -114,6 +121,9 @@ SimCommandLine::Result SimCommandLine::parse(const std::vector<std::string>& arg
       (opt == "--start" ? start : end) = value;
     } else if (opt == "--reply-delay") {
       if (!toInt(value, 0, o.replyDelayMs))
+        return bad();
+    } else if (opt == "--stop-latency") {
+      if (!toInt(value, 0, o.stopLatencyFrames) || o.stopLatencyFrames > 100)
         return bad();
     } else if (opt == "--drop-every") {
       if (!toInt(value, 0, o.dropEvery))

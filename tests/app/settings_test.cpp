@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -355,6 +356,32 @@ TEST_F(SettingsTest, VideoFormatIsATokenOrFollowsTheFrameRate) {
     EXPECT_EQ(
         report().find("Video Format     = " + std::string(c.format) + "\n") != std::string::npos,
         c.reported);
+  }
+}
+
+// StopLatency: learned when absent; 0 to 10 fixes it and is reported; anything else is named in
+// one line and left to learning.
+TEST_F(SettingsTest, StopLatencyFixesTheFramesOrLeavesThemToBeLearned) {
+  struct Case {
+    const char* line;
+    std::optional<int> frames;
+    int logLines;
+  } cases[] = {
+      {"", std::nullopt, 0},
+      {"StopLatency = 0\n", 0, 0},
+      {"StopLatency = 10 \n", 10, 0},
+      {"StopLatency = 11\n", std::nullopt, 1},
+      {"StopLatency = -1\n", std::nullopt, 1},
+      {"StopLatency = 1.5\n", std::nullopt, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    const std::string log = loadWith(c.line);
+    EXPECT_EQ(App::getstoplatency(), c.frames);
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), c.logLines) << log;
+    EXPECT_EQ(report().find("Stop Latency     = " + std::to_string(c.frames.value_or(0)) + "\n") !=
+                  std::string::npos,
+              c.frames.has_value());
   }
 }
 

@@ -189,6 +189,44 @@ TEST(DeckEmulator, PartialFrameIsForgottenAfterTheByteTimeOut) {
   EXPECT_EQ(deck.framesReceived(), 0);
 }
 
+// With a stop latency the deck plays on for that many of its frames after Stop, a still or a
+// cue-up arrives, at every rate; the timecode shows it, and a command meanwhile goes in order.
+TEST(DeckEmulator, StopLatencyHaltsThatManyFramesAfterTheFrameArrives) {
+  const Bytes kPlay = {0x20, 0x01, 0x21}, kStop = {0x20, 0x00, 0x20},
+              kPause = {0x21, 0x13, 0x00, 0x34}, kRew = {0x20, 0x20, 0x40};
+  struct Case {
+    FrameRate rate;
+    int latency;
+    Bytes halt;
+  } cases[] = {{FrameRate(FrameRate::Kind::Fps30), 1, kStop},
+               {FrameRate(FrameRate::Kind::Fps25), 2, kPause},
+               {FrameRate(FrameRate::Kind::Fps2997Df), 1, kStop},
+               {FrameRate(FrameRate::Kind::Fps30), 0, kStop}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rate.name() + " latency " + std::to_string(c.latency));
+    Fixture f;
+    EmulatorOptions o = f.options();
+    o.rate = c.rate;
+    o.stopLatencyFrames = c.latency;
+    o.startFrame = 1000;
+    DeckEmulator deck(o);
+    const double frameUs = 1e6 / c.rate.perSecond();
+    talk(deck, kPlay);
+    f.clock.advanceUs(std::llround(10.6 * frameUs));  // arrives 0.6 into frame 1010
+    EXPECT_EQ(talk(deck, c.halt), kAck);
+    f.clock.advanceUs(std::llround((c.latency - 0.2) * frameUs));
+    EXPECT_EQ(deck.frame(), 1010 + c.latency);  // still playing just before it takes effect
+    f.clock.advanceUs(std::llround(5 * frameUs));
+    EXPECT_EQ(deck.frame(), 1010 + c.latency);  // at rest
+    EXPECT_NE(deck.mode(), TransportMode::Play);
+    // A cue-up is late too; a rewind arriving meanwhile makes it take effect first.
+    EXPECT_EQ(talk(deck, {0x24, 0x31, 0x00, 0x00, 0x00, 0x00, 0x55}), kAck);
+    EXPECT_EQ(deck.mode() == TransportMode::Cueing, c.latency == 0);
+    EXPECT_EQ(talk(deck, kRew), kAck);
+    EXPECT_EQ(deck.mode(), TransportMode::Rewind);
+  }
+}
+
 // --- fault injection -------------------------------------------------------------------------
 
 TEST(DeckEmulatorFaults, ReplyDelayPostponesEveryReply) {
@@ -364,10 +402,11 @@ TEST(DeckEmulatorTranscript, UnwritablePathIsReportedNotIgnored) {
 
 TEST(SimCommandLine, ReadsEveryOption) {
   const auto r = SimCommandLine::parse(
-      {"--deck",        "lx1", "--start",         "00:10:00:00", "--end",           "01:00:00:00",
-       "--reply-delay", "12",  "--drop-every",    "5",           "--drop-prob",     "0.1",
-       "--seed",        "42",  "--corrupt-every", "6",           "--garbage-every", "7",
-       "--split-every", "8",   "--hangup-after",  "9",           "--transcript",    "/tmp/t.txt"});
+      {"--deck",         "lx1", "--start",         "00:10:00:00", "--end",           "01:00:00:00",
+       "--reply-delay",  "12",  "--drop-every",    "5",           "--drop-prob",     "0.1",
+       "--seed",         "42",  "--corrupt-every", "6",           "--garbage-every", "7",
+       "--split-every",  "8",   "--hangup-after",  "9",           "--transcript",    "/tmp/t.txt",
+       "--stop-latency", "2",   "--realtime"});
   ASSERT_EQ(r.error, "");
   EXPECT_FALSE(r.help);
   EXPECT_EQ(r.options.deck, DeckKind::Lx1);
@@ -382,6 +421,8 @@ TEST(SimCommandLine, ReadsEveryOption) {
   EXPECT_EQ(r.options.splitEvery, 8);
   EXPECT_EQ(r.options.hangupAfter, 9);
   EXPECT_EQ(r.options.transcriptPath, "/tmp/t.txt");
+  EXPECT_EQ(r.options.stopLatencyFrames, 2);
+  EXPECT_TRUE(r.realtime);
   EXPECT_TRUE(SimCommandLine::parse({"--help"}).help);
 }
 
@@ -391,6 +432,7 @@ TEST(SimCommandLine, RefusesBadValuesWithAMessage) {
       {"--start", "00:61:00:00"},
       {"--end", "1:00:00:00"},
       {"--reply-delay", "-1"},
+      {"--stop-latency", "101"},
       {"--drop-prob", "1.5"},
       {"--drop-every", "x"},
       {"--seed"},
