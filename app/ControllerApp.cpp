@@ -7,6 +7,7 @@
 #endif
 #include <unistd.h>
 
+#include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cstdio>
@@ -21,6 +22,7 @@
 #include "app/PropertiesReader.h"
 #include "app/Utils.h"
 #include "serial/SerOutPort.h"
+#include "serial/port/PortLister.h"
 #include "sim/SimSerialDriver.h"
 
 std::string ControllerApp::comport1 = "COM1";
@@ -180,13 +182,19 @@ std::string withoutTrailingBlanks(std::string s) {
   return s;
 }
 
-[[noreturn]] void fatalExit(const std::string& message, int status) {
+// Prints the message (after the line that explains it, when there is one, so the log ends
+// with the message), shows both for the pause and ends the process.
+[[noreturn]] void fatalExit(const std::string& message, int status,
+                            const std::string& detail = {}) {
+  if (!detail.empty()) {
+    std::cout << detail << '\n';
+  }
   std::cout << message << '\n';
   std::cout.flush();
   std::fflush(stdout);
   if (ControllerApp::fatalPause) {
     try {
-      ControllerApp::fatalPause(message, 5000);
+      ControllerApp::fatalPause(detail.empty() ? message : message + "\n" + detail, 5000);
     } catch (...) {
       Utils::DelayT(5000);  // the message window failed; the pause still happens
     }
@@ -298,6 +306,11 @@ bool ControllerApp::GetPropsFrom(const std::string& path, std::ostream& log) {
     // Blanks that nobody sees after a port name would make the port "unavailable".
     if (auto v = props.get("COMPort")) {
       comport1 = withoutTrailingBlanks(*v);
+      // Windows names any port \\.\COMn; read with the file's escapes it would lose its
+      // backslashes (\.COMn), so such a device path is taken as written.
+      if (auto raw = props.getRaw("COMPort"); raw && raw->rfind("\\\\.\\", 0) == 0) {
+        comport1 = withoutTrailingBlanks(*raw);
+      }
     }
     if (auto v = props.get("UserNote")) {
       note = firstChars(*v, 12);
@@ -524,17 +537,82 @@ void ControllerApp::showprops(std::ostream& out) {
   out.flush();
 }
 
-void ControllerApp::keepPreviousLog() {
+bool ControllerApp::keepPreviousLog() {
   // Only a regular file with something in it is kept; a FIFO or folder in the log's place is
   // left alone (redirectLog then leaves the output on the console).
   namespace fs = std::filesystem;
   std::error_code ec;
-  const fs::path log(kLogFile);
+  const fs::path log = NativeFile::fsPath(kLogFile);
   if (!fs::is_regular_file(fs::symlink_status(log, ec)) || fs::file_size(log, ec) == 0 || ec) {
-    return;
+    return false;
   }
-  fs::rename(log, fs::path(kPrevLogFile), ec);  // replaces the older one; a failure loses nothing
+  // Replaces the older one; a failure loses nothing.
+  return NativeFile::replaceFile(kLogFile, kPrevLogFile) == 0;
 }
+
+namespace {
+
+// Whether the log can be written where it is: no file yet, or a regular file this process may
+// open for writing. Nothing is changed.
+bool logWritable() {
+  struct stat st {};
+  if (NativeFile::statPath(ControllerApp::kLogFile, st) != 0) {
+    return errno == ENOENT;
+  }
+  if ((st.st_mode & S_IFMT) != S_IFREG) {
+    return false;
+  }
+#ifdef _WIN32
+  // A read-only file, or one another program holds without sharing, fails here.
+  const int fd = NativeFile::openFd(ControllerApp::kLogFile, _O_WRONLY | _O_NOINHERIT);
+  if (fd < 0) {
+    return false;
+  }
+  ::_close(fd);
+#else
+  const int fd =
+      NativeFile::openFd(ControllerApp::kLogFile, O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    return false;
+  }
+  ::close(fd);
+#endif
+  return true;
+}
+
+// Creates or empties the log, only once it is known to be a regular file: a descriptor, or -1.
+int openLog() {
+#ifdef _WIN32
+  // Text mode: the log gets the platform's CR LF line ends, as any Windows editor expects.
+  const int fd = NativeFile::openFd(
+      ControllerApp::kLogFile, _O_WRONLY | _O_CREAT | _O_TEXT | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+  if (fd < 0) {
+    return -1;
+  }
+  struct _stat64 st {};
+  if (::_fstat64(fd, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG || ::_chsize_s(fd, 0) != 0) {
+    ::_close(fd);
+    return -1;
+  }
+#else
+  // Opened without waiting: a FIFO without a reader would block here for good.
+  const int fd = NativeFile::openFd(ControllerApp::kLogFile,
+                                    O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    return -1;
+  }
+  struct stat st {};
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::ftruncate(fd, 0) != 0 || flags < 0 ||
+      ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    ::close(fd);
+    return -1;
+  }
+#endif
+  return fd;
+}
+
+}  // namespace
 
 void ControllerApp::redirectLog() {
   if (!nodos) {
@@ -542,61 +620,39 @@ void ControllerApp::redirectLog() {
   }
   std::cout.flush();
   std::fflush(stdout);
-  keepPreviousLog();
-#ifdef _WIN32
-  // Text mode: the log gets the platform's CR LF line ends, as any Windows editor expects.
-  // Only a regular file becomes the log, emptied once it is known to be one.
-  const int fd = NativeFile::openFd(kLogFile, _O_WRONLY | _O_CREAT | _O_TEXT | _O_NOINHERIT,
-                                    _S_IREAD | _S_IWRITE);
-  if (fd < 0) {
-    return;  // the output stays on the console
-  }
-  struct _stat64 st {};
-  if (::_fstat64(fd, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG || ::_chsize_s(fd, 0) != 0) {
-    ::_close(fd);
+  // The log is opened here, whatever standard output the process was given (a program started
+  // from Explorer or the Start menu has none). When it cannot be written, the output stays
+  // where it was and the previous log stays as it is, neither moved nor emptied.
+  if (!logWritable()) {
     return;
   }
-  const int out = ::_fileno(stdout);
-  if (fd != out) {
-    // stdout of a program started without a console has no descriptor yet (-2): freopen
-    // gives it one, which then takes the log's place.
-    if (out < 0 && std::freopen("NUL", "w", stdout) == nullptr) {
-      ::_close(fd);
-      return;
-    }
-    const int dup = ::_dup2(fd, ::_fileno(stdout));
+  const bool moved = keepPreviousLog();
+  const int fd = openLog();
+  const bool attached = fd >= 0 && NativeFile::attachStdout(fd);
+#ifdef _WIN32
+  if (fd >= 0 && fd != ::_fileno(stdout)) {
     ::_close(fd);
-    if (dup < 0) {
-      return;
-    }
   }
 #else
-  // Only a regular file becomes the log. It is opened without waiting (a FIFO without a reader
-  // would block here for good) and truncated only once it is known to be one; anything else
-  // leaves the output on the console.
-  const int fd =
-      NativeFile::openFd(kLogFile, O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    return;
-  }
-  struct stat st {};
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::ftruncate(fd, 0) != 0 || flags < 0 ||
-      ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+  if (fd >= 0 && fd != STDOUT_FILENO) {
     ::close(fd);
-    return;
-  }
-  if (fd != STDOUT_FILENO) {
-    const int dup = ::dup2(fd, STDOUT_FILENO);
-    ::close(fd);
-    if (dup < 0) {
-      return;
-    }
   }
 #endif
+  if (!attached) {
+    if (moved) {
+      NativeFile::replaceFile(kPrevLogFile, kLogFile);  // the previous log back in its place
+    }
+    return;
+  }
+#ifdef _WIN32
+  // The Windows C runtime buffers a line-buffered stream fully: unbuffered, every piece of
+  // output is in the log at once, so the last words before a crash or a fatal exit are not lost.
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
+#else
   // A file makes stdout fully buffered; line buffering puts every finished line in the log at
   // once, so the last words before a crash or a fatal exit are not lost.
   std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
+#endif
 }
 
 void ControllerApp::init() {
@@ -626,7 +682,10 @@ void ControllerApp::MakeSerial() {
     ownedLink.reset();
   }
   if (!ownedLink || ownedLink->isBad()) {
-    fatalExit("Serial port " + comport1 + " for VCR not available.", 0);
+    // The most common first run with a real deck names a port that is not there: the ports
+    // that are come with the message.
+    fatalExit("Serial port " + comport1 + " for VCR not available.", 0,
+              PortLister::summary(PortLister::list()));
   }
   sop = ownedLink.get();
   sop->setwait(9);

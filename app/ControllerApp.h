@@ -84,9 +84,10 @@ class ControllerApp {
   static SerOutPort* sop;  // owned by start-up (lives for the whole process)
   static LocalVCR* svcr;   // owned by main(); non-owning here
 
-  // How a fatal start-up condition waits before the process ends: given the message and the
-  // pause in ms. Unset, it pauses the main thread; a program with a display sets it to show the
-  // message in a small window for that time as well.
+  // How a fatal start-up condition waits before the process ends: given the message (with the
+  // ports found on a second line when the port could not be opened) and the pause in ms. Unset,
+  // it pauses the main thread; a program with a display sets it to show the message in a small
+  // window for that time as well.
   static std::function<void(const std::string& message, int ms)> fatalPause;
 
   static constexpr const char* kSettingsFile = "ORVASettings.txt";
@@ -112,10 +113,11 @@ class ControllerApp {
   static void showprops();
   static void showprops(std::ostream& out);
 
-  // Start-up: redirect standard output to "ORVALog.txt" (when nodos is on). A log left by the
-  // previous run is first renamed to "ORVALog.prev.txt", replacing the one before it. Each line
-  // reaches the file when it is complete. A log file that cannot be made leaves standard output
-  // alone.
+  // Start-up: redirect standard output to "ORVALog.txt" (when nodos is on), whatever standard
+  // output the process was given, none included. A log left by the previous run is first
+  // renamed to "ORVALog.prev.txt", replacing the one before it. Each line reaches the file when
+  // it is complete. A log file that cannot be written leaves standard output alone and the
+  // previous log where it is, as it is.
   static void redirectLog();
   // Start-up steps 1 to 8: utilities, settings, name, command link, title, report.
   static void init();
@@ -152,8 +154,8 @@ class ControllerApp {
  private:
   // The values that the settings file sets, back to their defaults.
   static void resetSettings();
-  // Renames a non-empty "ORVALog.txt" to "ORVALog.prev.txt".
-  static void keepPreviousLog();
+  // Renames a non-empty "ORVALog.txt" to "ORVALog.prev.txt"; true when it did.
+  static bool keepPreviousLog();
 
   static std::unique_ptr<Utils> ownedUtils;
   static std::unique_ptr<SerOutPort> ownedLink;

@@ -11,6 +11,7 @@
 #endif
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 #ifdef _WIN32
@@ -85,6 +86,33 @@ int NativeFile::replaceFile(const std::string& from, const std::string& to) {
                                                                   : EIO;
 }
 
+bool NativeFile::attachStdout(int fd) {
+  std::fflush(stdout);
+  if (::_fileno(stdout) < 0) {
+    // Started without standard handles, stdout has no descriptor (-2), and not every C runtime
+    // lets freopen replace such a stream (Wine's refuses). Descriptor 1 is given the file and
+    // the stream that descriptor.
+    if (::_dup2(fd, 1) != 0) {
+      return false;
+    }
+#ifdef _UCRT
+    if (std::freopen("NUL", "w", stdout) == nullptr) {
+      return false;
+    }
+#else
+    stdout->_file = 1;
+    stdout->_flag = (stdout->_flag & ~(_IOERR | _IOEOF)) | _IOWRT;
+#endif
+  }
+  if (::_dup2(fd, ::_fileno(stdout)) != 0) {
+    return false;
+  }
+  // Whoever asks Windows for the standard output (a child process, the console calls) gets the
+  // same file.
+  SetStdHandle(STD_OUTPUT_HANDLE, reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(stdout))));
+  return true;
+}
+
 std::vector<std::string> NativeFile::arguments(int argc, char** argv) {
   int n = 0;
   LPWSTR* wargv = CommandLineToArgvW(GetCommandLineW(), &n);
@@ -127,6 +155,11 @@ int NativeFile::removeFile(const std::string& path) {
 
 int NativeFile::replaceFile(const std::string& from, const std::string& to) {
   return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+bool NativeFile::attachStdout(int fd) {
+  std::fflush(stdout);
+  return fd == STDOUT_FILENO || ::dup2(fd, STDOUT_FILENO) == STDOUT_FILENO;
 }
 
 std::vector<std::string> NativeFile::arguments(int argc, char** argv) {

@@ -30,6 +30,12 @@ class NativeFile {
   static std::filesystem::path fsPath(const std::string& path);
   // The other way: a std::filesystem path as UTF-8.
   static std::string utf8Path(const std::filesystem::path& path);
+  // Makes the open descriptor fd the process's standard output, for the C runtime's stdout and
+  // std::cout alike (the descriptor stays open; the caller closes it). It does not depend on
+  // what the process inherited: a Windows program started from Explorer or the Start menu has
+  // no standard handles, and its stdout no descriptor, until this gives it one. False when it
+  // fails; standard output is then unchanged.
+  static bool attachStdout(int fd);
   // The command line as UTF-8, program name first. On Windows it is read from the wide command
   // line, since argv holds the ANSI code page's approximation of the names.
   static std::vector<std::string> arguments(int argc, char** argv);

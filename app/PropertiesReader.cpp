@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "app/NativeFile.h"
+#include "app/TextCodec.h"
 
 namespace {
 
@@ -108,6 +109,23 @@ class Utf8Builder {
   char32_t high_ = 0;
 };
 
+// The length of the well-formed UTF-8 sequence of a character that starts at bytes[i] (a byte
+// of 0x80 or more), or 0 when none starts there.
+std::size_t utf8SequenceAt(std::string_view bytes, std::size_t i) {
+  const auto lead = static_cast<unsigned char>(bytes[i]);
+  const std::size_t n = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+  return n != 0 && i + n <= bytes.size() && TextCodec::isUtf8(bytes.substr(i, n)) ? n : 0;
+}
+
+char32_t utf8CodePoint(std::string_view sequence) {
+  const auto lead = static_cast<unsigned char>(sequence[0]);
+  char32_t cp = lead & (sequence.size() == 2 ? 0x1F : sequence.size() == 3 ? 0x0F : 0x07);
+  for (std::size_t k = 1; k < sequence.size(); ++k) {
+    cp = (cp << 6) | (static_cast<unsigned char>(sequence[k]) & 0x3F);
+  }
+  return cp;
+}
+
 bool isPlainAscii(std::string_view s) {
   for (char c : s) {
     if (c == '\\' || static_cast<unsigned char>(c) >= 0x80) {
@@ -174,14 +192,17 @@ std::string errnoText(int e) {
 
 void PropertiesReader::parse(std::string_view bytes) {
   entries_.clear();
+  raw_.clear();
   problems_.clear();
   problemCount_ = 0;
   error_.clear();
 
-  // Editors that save UTF-8 put a byte order mark in front; left in place it would become part
-  // of the first key and silently hide that setting.
-  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-    bytes.remove_prefix(3);
+  // Editors that save UTF-8 (Windows Notepad among them) put a byte order mark in front. It
+  // says the file is UTF-8; left in place it would also become part of the first key and
+  // silently hide that setting.
+  utf8_ = TextCodec::hasBom(bytes);
+  if (utf8_) {
+    bytes.remove_prefix(TextCodec::kBom.size());
   }
 
   LineCursor cursor(bytes);
@@ -258,6 +279,7 @@ void PropertiesReader::addLogicalLine(std::string_view line, int lineNumber) {
   }
   std::string key = decode(line.substr(0, keyLen), lineNumber);
   std::string value = decode(line.substr(valueStart), lineNumber);
+  raw_.insert_or_assign(key, std::string(line.substr(valueStart)));
   entries_.insert_or_assign(std::move(key), std::move(value));
 }
 
@@ -268,7 +290,16 @@ std::string PropertiesReader::decode(std::string_view raw, int lineNumber) {
   Utf8Builder out(raw.size() + raw.size() / 2);
   std::size_t i = 0;
   while (i < raw.size()) {
-    // Each byte is one ISO 8859-1 character, whose code equals the byte's value.
+    // In a UTF-8 file a character is its whole sequence; otherwise, and for a byte that starts
+    // no well-formed sequence, each byte is one ISO 8859-1 character, whose code equals the
+    // byte's value (no byte is lost).
+    if (utf8_ && static_cast<unsigned char>(raw[i]) >= 0x80) {
+      if (const std::size_t n = utf8SequenceAt(raw, i); n > 0) {
+        out.add(utf8CodePoint(raw.substr(i, n)));
+        i += n;
+        continue;
+      }
+    }
     const auto c = static_cast<unsigned char>(raw[i++]);
     if (c != '\\') {
       out.add(c);
@@ -310,7 +341,13 @@ std::string PropertiesReader::decode(std::string_view raw, int lineNumber) {
         break;
       }
       default:
-        out.add(e);
+        // An escaped character stands for itself, a whole UTF-8 sequence included.
+        if (const std::size_t n = utf8_ && e >= 0x80 ? utf8SequenceAt(raw, i - 1) : 0; n > 0) {
+          out.add(utf8CodePoint(raw.substr(i - 1, n)));
+          i += n - 1;
+        } else {
+          out.add(e);
+        }
         break;
     }
   }
@@ -319,6 +356,7 @@ std::string PropertiesReader::decode(std::string_view raw, int lineNumber) {
 
 PropertiesReader::LoadResult PropertiesReader::load(const std::string& path) {
   entries_.clear();
+  raw_.clear();
   problems_.clear();
   problemCount_ = 0;
   error_.clear();
@@ -389,6 +427,14 @@ PropertiesReader::LoadResult PropertiesReader::load(const std::string& path) {
 std::optional<std::string> PropertiesReader::get(const std::string& key) const {
   auto it = entries_.find(key);
   if (it == entries_.end()) {
+    return std::nullopt;
+  }
+  return it->second;
+}
+
+std::optional<std::string> PropertiesReader::getRaw(const std::string& key) const {
+  auto it = raw_.find(key);
+  if (it == raw_.end()) {
     return std::nullopt;
   }
   return it->second;

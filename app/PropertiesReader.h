@@ -7,7 +7,8 @@
 #include <string_view>
 #include <vector>
 
-// Reads a properties file ("key = value" lines, ISO 8859-1 bytes) into UTF-8 strings.
+// Reads a properties file ("key = value" lines, ISO 8859-1 bytes) into UTF-8 strings. A file
+// that starts with the UTF-8 byte-order mark (as Windows Notepad saves) is read as UTF-8.
 //
 // Syntax: a line whose first non-blank character is '#' or '!' is a comment; key and value are
 // separated by '=', ':' or white space; white space before the value is dropped and the value
@@ -36,6 +37,9 @@ class PropertiesReader {
 
   std::optional<std::string> get(const std::string& key) const;
   const std::map<std::string, std::string>& entries() const { return entries_; }
+  // The value as the file writes it, escapes not decoded (a Windows device path such as
+  // \\.\COM21 is meant as written).
+  std::optional<std::string> getRaw(const std::string& key) const;
   // One text per problem met while parsing, such as "line 4: malformed \uXXXX escape".
   const std::vector<std::string>& problems() const { return problems_; }
   const std::string& error() const { return error_; }
@@ -46,7 +50,9 @@ class PropertiesReader {
   void noteProblem(int lineNumber, const char* what);
 
   std::map<std::string, std::string> entries_;
+  std::map<std::string, std::string> raw_;
   std::vector<std::string> problems_;
   std::size_t problemCount_ = 0;
   std::string error_;
+  bool utf8_ = false;  // the file started with a UTF-8 byte-order mark
 };

@@ -304,10 +304,6 @@ void Socket::shutdownBoth() const {
 #endif
 }
 
-void Socket::setReceiveBuffer(int bytes) const {
-  setOption(handle_, SOL_SOCKET, SO_RCVBUF, bytes);
-}
-
 bool Socket::poll(std::vector<PollItem>& items, int timeoutMs) {
 #ifdef _WIN32
   std::vector<WSAPOLLFD> fds(items.size());

@@ -81,8 +81,6 @@ class Socket {
   bool sendAll(std::string_view data) const;
   // Both directions end now; pending input is discarded.
   void shutdownBoth() const;
-  // Sets the system's receive buffer (tests: a client that stops reading fills it soon).
-  void setReceiveBuffer(int bytes) const;
 
   // Waits until one of the items is ready or timeoutMs passes; false on a poll failure.
   static bool poll(std::vector<PollItem>& items, int timeoutMs);

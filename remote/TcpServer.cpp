@@ -7,7 +7,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int kTickMs = 20;
-// A client whose queued replies make no progress for this long is dropped.
+// A client whose replies have been waiting in its queue this long without the queue once
+// running empty is dropped: it is not reading (a trickle the system lets through now and then
+// does not count as reading).
 constexpr auto kWriteTimeout = std::chrono::milliseconds(2000);
 // Unread lines beyond this stay in the socket until the protocol catches up.
 constexpr std::size_t kBacklogBytes = 64 * 1024;
@@ -108,7 +110,7 @@ bool TcpServer::send(ClientId id, const std::string& text) {
   }
   Client& c = it->second;
   if (c.outbox.empty()) {
-    c.lastProgress = Clock::now();
+    c.queuedSince = Clock::now();
   }
   c.outbox += text;
   if (c.outbox.size() > kOutboxMax) {
@@ -134,16 +136,15 @@ bool TcpServer::flush(ClientId id) {
       break;
     }
     c.outbox.erase(0, static_cast<std::size_t>(n));
-    c.lastProgress = Clock::now();
   }
   if (c.outbox.empty() && c.closeWhenSent) {
-    closeClient(id, *c.closeWhenSent);
+    closeClient(id, *c.closeWhenSent);  // a copy is taken before the client goes
     return false;
   }
   return true;
 }
 
-void TcpServer::closeClient(ClientId id, const std::string& why) {
+void TcpServer::closeClient(ClientId id, std::string why) {
   const auto it = clients_.find(id);
   if (it == clients_.end()) {
     return;
@@ -278,7 +279,7 @@ void TcpServer::acceptAll(const Socket& listener) {
     Client& c = clients_[id];
     c.socket = std::move(s);
     c.peer = peer.text;
-    c.lastProgress = Clock::now();
+    c.queuedSince = Clock::now();
     count_.store(static_cast<int>(clients_.size()));
     log(name_ + ": client " + c.peer + " connected; " + countText() + " connected");
     onConnect(id);
@@ -342,7 +343,7 @@ void TcpServer::afterRound(ClientId id, bool linesWaiting) {
   }
   Client& c = it->second;
   const auto now = Clock::now();
-  if (!c.outbox.empty() && now - c.lastProgress > kWriteTimeout) {
+  if (!c.outbox.empty() && now - c.queuedSince > kWriteTimeout) {
     closeClient(id, "not reading its replies");
     return;
   }

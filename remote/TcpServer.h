@@ -22,7 +22,7 @@
 // protocol lives in the subclass: it is handed each line (or oversize line) a client sends, in
 // the order they arrive, and ticks at least every 20 ms for its own timers and notifications.
 // Nothing a client does can hold anything but its own connection: replies wait in the
-// client's own queue, and a client that takes none of them for 2 s, or lets more than 1 MB
+// client's own queue, and a client that leaves them there for 2 s, or lets more than 1 MB
 // pile up, is dropped while the others go on.
 class TcpServer {
  public:
@@ -65,7 +65,7 @@ class TcpServer {
   // (or has just been dropped for not reading).
   bool send(ClientId id, const std::string& text);
   // Ends the connection now (watchdog, a vanished client).
-  void closeClient(ClientId id, const std::string& why);
+  void closeClient(ClientId id, std::string why);
   // Ends the connection once its queued replies are out (quit).
   void closeAfterReplies(ClientId id, const std::string& why);
   const std::string& peer(ClientId id) const;
@@ -83,8 +83,8 @@ class TcpServer {
     Socket socket;
     std::string peer;
     LineReader reader;
-    std::string outbox;                                  // replies not yet taken by the system
-    std::chrono::steady_clock::time_point lastProgress;  // of the outbox
+    std::string outbox;                                 // replies not yet taken by the system
+    std::chrono::steady_clock::time_point queuedSince;  // the outbox last ran empty
     std::optional<std::chrono::steady_clock::time_point> inputEndedAt;
     std::optional<std::string> closeWhenSent;
   };

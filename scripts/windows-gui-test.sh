@@ -7,6 +7,8 @@
 # Each case runs orva.exe in a fresh working folder with its own settings; the checks wait on
 # conditions with deadlines. New window tests are functions named case_* that take the run's
 # folder and transcript mark; list them in the hooks below.
+# With an installer, the installed program is also started through its Start-menu shortcuts,
+# as a user starts it (start_menu_cases).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -58,6 +60,113 @@ close_orva() {
   }
   wait "$orva_pid" || rc=$?
   return $rc
+}
+
+# Starts what a Start-menu shortcut $1 starts, as the Start menu does: `wine start` of the
+# shortcut, which gives the program no standard handles. `start` does not wait for what a
+# shortcut starts, so orva_pid is the driver that waits for orva.exe and ends with its status.
+start_shortcut() {
+  wine start /unix "$1" </dev/null >/dev/null 2>&1
+  driver status orva.exe 60 &
+  orva_pid=$!
+}
+# The exit status of orva_pid, waiting up to $1 seconds; 98 when it is still running then.
+status_within() {
+  eventually "$1" bash -c "! kill -0 $orva_pid 2>/dev/null" || {
+    kill "$orva_pid" 2>/dev/null
+    return 98
+  }
+  local rc=0
+  wait "$orva_pid" || rc=$?
+  return $rc
+}
+last_lines() { tail -n "$2" "$1" 2>/dev/null | tr -d '\r'; }
+
+# The installed program started from its Start-menu shortcuts ($1 the menu folder, $2 the
+# working folder, $3 the program folder): the log has everything while the window is open, and
+# a start that ends the process says why in a window on the taskbar for the whole pause.
+start_menu_cases() {
+  local menu=$1 folder=$2 inst=$3 rc t0 texts
+  local settings=$folder/ORVASettings.txt
+  cp "$settings" "$work/settings.keep"
+
+  echo "--- Start menu: ORVA on SIM"
+  start_shortcut "$menu/ORVA.lnk"
+  if driver wait "$title" 60; then
+    eventually 20 grep -q "^Filter           = " "$folder/ORVALog.txt" ||
+      fail "Start menu: no settings report in ORVALog.txt while the window is open"
+    grep -q "^COM Port         = SIM" "$folder/ORVALog.txt" || fail "Start menu: the report lacks the port"
+    rc=0
+    close_orva || rc=$?
+    [ "$rc" -eq 0 ] || fail "Start menu: exit status $rc after closing the window"
+  else
+    fail "Start menu: no control window"
+    kill "$orva_pid" 2>/dev/null || true
+  fi
+
+  echo "--- Start menu: COMPort = COM9"
+  printf 'COMPort = COM9\r\n' >"$settings"
+  start_shortcut "$menu/ORVA.lnk"
+  if driver wait ORVA 30; then
+    t0=$(date +%s%N)
+    texts=$(driver texts ORVA | tr -d '\r')
+    grep -qx "Serial port COM9 for VCR not available." <<<"$texts" ||
+      fail "COM9: the window does not name the port: $texts"
+    grep -Eqx "Serial ports found: .*|No serial ports found" <<<"$texts" ||
+      fail "COM9: the window has no ports line: $texts"
+    driver taskbar ORVA || fail "COM9: the window is not on the taskbar"
+    driver gone ORVA 15 || fail "COM9: the window stays after the pause"
+    shown=$((($(date +%s%N) - t0) / 1000000))
+    [ "$shown" -ge 4000 ] || fail "COM9: the window showed for $shown ms, not the 5 s pause"
+    echo "    window shown for $shown ms"
+  else
+    fail "COM9: no message window"
+  fi
+  rc=0
+  status_within 20 || rc=$?
+  [ "$rc" -eq 0 ] || fail "COM9: exit status $rc, not 0"
+  [ "$(last_lines "$folder/ORVALog.txt" 1)" = "Serial port COM9 for VCR not available." ] ||
+    fail "COM9: the log does not end with the not-available line"
+  last_lines "$folder/ORVALog.txt" 2 | head -n1 | grep -Eqx "Serial ports found: .*|No serial ports found" ||
+    fail "COM9: no ports line before the last line of the log"
+
+  echo "--- Start menu: no settings file, Enter closes the window"
+  rm -f "$settings"
+  start_shortcut "$menu/ORVA.lnk"
+  if driver wait ORVA 30; then
+    driver texts ORVA | tr -d '\r' | grep -qx "No Settings File found!" ||
+      fail "no settings: the window does not say so"
+    t0=$(date +%s%N)
+    driver key ORVA 0x0D || fail "no settings: no key for the window"
+    driver gone ORVA 3 || fail "no settings: Enter does not close the window"
+    echo "    closed $((($(date +%s%N) - t0) / 1000000)) ms after Enter"
+  else
+    fail "no settings: no message window"
+  fi
+  rc=0
+  status_within 20 || rc=$?
+  [ "$rc" -eq 1 ] || fail "no settings: exit status $rc, not 1"
+  grep -q "No Settings File found!" "$folder/ORVALog.txt" || fail "no settings: not in the log"
+  cp "$work/settings.keep" "$settings"
+
+  echo "--- Start menu: ORVA serial ports"
+  local listed
+  listed=$(cd "$folder" && wine "$inst/orva.exe" --list-ports 2>/dev/null | tr -d '\r') ||
+    fail "--list-ports: exit status not 0"
+  [ -n "$listed" ] || fail "--list-ports: printed nothing"
+  echo "$listed" | sed 's/^/    /'
+  start_shortcut "$menu/ORVA serial ports.lnk"
+  if driver wait ORVA 30; then
+    texts=$(driver texts ORVA | tr -d '\r')
+    grep -qxF "$(head -n1 <<<"$listed")" <<<"$texts" ||
+      fail "ports entry: the window does not show the list: $texts"
+    driver close ORVA || true
+  else
+    fail "ports entry: no window"
+  fi
+  rc=0
+  status_within 20 || rc=$?
+  [ "$rc" -eq 0 ] || fail "ports entry: exit status $rc"
 }
 
 # --- hooks: window tests that run while the control window is open on the emulated deck ---
@@ -161,6 +270,12 @@ if [ -n "$installer" ]; then
     [ -f "$inst/$f" ] || fail "installer: $f not installed"
   done
   [ -f "$menu/ORVA.lnk" ] || fail "installer: no Start-menu shortcut"
+  [ -f "$menu/ORVA serial ports.lnk" ] || fail "installer: no Start-menu entry for the ports"
+  grep -q "ORVA for Windows: user's guide" "$inst/README.txt" 2>/dev/null ||
+    fail "installer: README.txt is not the Windows user's guide"
+  uninst=$(wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\ORVA' 2>/dev/null | tr -d '\r')
+  grep -Eq "Publisher +REG_SZ +ORVA developers" <<<"$uninst" || fail "installer: no publisher"
+  grep -Eq "EstimatedSize +REG_DWORD +0x[0-9a-f]*[1-9a-f]" <<<"$uninst" || fail "installer: no size"
   grep -q "^COMPort = SIM" "$folder/ORVASettings.txt" 2>/dev/null ||
     fail "installer: no sample settings in Documents\\ORVA"
   # Started where the shortcut starts it: in the operator's folder.
@@ -175,6 +290,7 @@ if [ -n "$installer" ]; then
     fail "installed orva.exe: no control window"
     kill "$orva_pid" 2>/dev/null || true
   fi
+  start_menu_cases "$menu" "$folder" "$inst"
   # A second install leaves the operator's settings as they are.
   printf 'UserNote = kept\r\n' >>"$folder/ORVASettings.txt"
   wine "$installer" /S || fail "second install: exit status not 0"

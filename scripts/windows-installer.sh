@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Windows installer build/windows-cross/orva-setup-<version>.exe with NSIS from the
-# cross build: orva.exe and orva-convert.exe (stripped), the man pages as text, the README and
+# cross build: orva.exe and orva-convert.exe (stripped), the man pages as text, the Windows
+# user's guide (ui/win32/README-Windows.txt, installed as README.txt) and
 # the sample settings. Needs the windows-cross build configured (scripts/windows-test.sh does
 # it) and the Debian packages nsis and groff-base. Prints the installer's path.
 set -euo pipefail
@@ -20,7 +21,8 @@ x86_64-w64-mingw32-strip -o "$stage/orva-convert.exe" "$build/edl/orva-convert.e
 for page in orva orva-convert; do
   groff -man -Tascii -P-cbou "docs/man/$page.1" 2>/dev/null | crlf >"$stage/$page.txt"
 done
-crlf <README.md >"$stage/README.txt"
+# UTF-8 with a byte-order mark, so that every Notepad shows its accents.
+{ printf '\xEF\xBB\xBF'; crlf <ui/win32/README-Windows.txt; } >"$stage/README.txt"
 crlf <ui/win32/ORVASettings-sample.txt >"$stage/ORVASettings.txt"
 cp ui/win32/orva.ico "$stage/"
 

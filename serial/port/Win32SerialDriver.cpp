@@ -47,11 +47,9 @@ DWORD baudFor(int code) {
   }
 }
 
-// "\\.\COM12" -> 12, else as comNumber.
+// "\\.\COM12" -> 12 (comNumber reads every form of a COM port's name).
 int portNumberOf(const std::string& path) {
-  const std::string prefix = "\\\\.\\";
-  return PortName::comNumber(
-      path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : path);
+  return PortName::comNumber(path);
 }
 
 int openFailure(DWORD error) {

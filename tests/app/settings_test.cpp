@@ -8,6 +8,7 @@
 
 #include "app/ControllerApp.h"
 #include "app/support/TempDir.h"
+#include "serial/port/PortName.h"
 
 namespace {
 
@@ -401,4 +402,57 @@ TEST_F(SettingsTest, TypingSlipsAreMendedOrNamed) {
   EXPECT_NE(log.find("\"comport\""), std::string::npos) << log;
   EXPECT_NE(log.find("known key is COMPort\n"), std::string::npos) << log;
   EXPECT_NE(log.find("known key is VCRType\n"), std::string::npos) << log;
+}
+
+// Notepad saves UTF-8 with a byte-order mark: the mark names the encoding, so accents stay
+// whole (and a 12-character note is cut after its twelfth character, not its twelfth byte).
+// Without the mark the bytes are ISO 8859-1, as always.
+TEST_F(SettingsTest, ByteOrderMarkMeansUtf8) {
+  const std::string regie = "R\xC3\xA9gie";  // Régie in UTF-8
+  struct Case {
+    std::string file;
+    std::string note;
+    std::string delimiter;
+  };
+  const Case cases[] = {
+      {"\xEF\xBB\xBFUserNote = " + regie + "\r\nNameDelimiter = \xC2\xB7\r\n", regie, "\xC2\xB7"},
+      {"\xEF\xBB\xBFUserNote = \xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9"
+       "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\n",
+       "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9"
+       "\xC3\xA9",
+       "."},
+      // A byte that starts no UTF-8 sequence is still kept, as its ISO 8859-1 character.
+      {"\xEF\xBB\xBFUserNote = R\xE9gie\n", regie, "."},
+      {"UserNote = " + regie + "\n", "R\xC3\x83\xC2\xA9gie", "."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    EXPECT_EQ(load(c.file), "");
+    EXPECT_EQ(App::note, c.note);
+    EXPECT_EQ(App::namedelimiter, c.delimiter);
+  }
+}
+
+// Every form Windows documents for a port names the same port: the device path keeps its
+// backslashes (the file's escapes would make \\.\COM21 into \.COM21).
+TEST_F(SettingsTest, PortNamesInEveryWindowsForm) {
+  const struct {
+    const char* line;
+    const char* port;
+    int number;
+  } cases[] = {
+      {"COMPort = COM21\n", "COM21", 21},
+      {"COMPort = \\\\.\\COM21 \n", "\\\\.\\COM21", 21},
+      {"COMPort = \\\\.\\com3\n", "\\\\.\\com3", 3},
+      {"COMPort = COM21:\n", "COM21:", 21},
+      {"COMPort = \\\\\\\\.\\\\COM4\n", "\\\\.\\COM4", 4},  // the same path, escaped
+      {"COMPort = \\\\.\\CNCA0\n", "\\\\.\\CNCA0", 0},      // a device of another name
+      {"COMPort = /dev/ttyUSB0\n", "/dev/ttyUSB0", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    EXPECT_EQ(load(c.line), "");
+    EXPECT_EQ(App::comport1, c.port);
+    EXPECT_EQ(PortName::comNumber(App::comport1), c.number);
+  }
 }

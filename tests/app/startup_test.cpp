@@ -1,7 +1,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <array>
 #include <cstdint>
@@ -106,6 +110,50 @@ TEST(RedirectLog, NoRegularLogFileKeepsTheConsole) {
     }
     EXPECT_EQ(dir.read("console.txt"), "still here\n");
   }
+}
+
+// A log that is there but cannot be opened for writing (on Windows: another program holds it;
+// here: a running program, which even root cannot write) keeps the console, and the previous
+// log is neither emptied nor moved over the one before it.
+TEST(RedirectLog, ALogThatCannotBeWrittenStaysAsItIs) {
+  TempDir dir;
+  const std::string log = dir.path("ORVALog.txt");
+  std::filesystem::copy_file("/bin/sleep", log);
+  std::filesystem::permissions(log, std::filesystem::perms::owner_all);
+  dir.write("ORVALog.prev.txt", "output of the run before\n");
+  const std::string before = dir.read("ORVALog.txt");
+  char arg0[] = "ORVALog.txt";
+  char arg1[] = "60";
+  char* args[] = {arg0, arg1, nullptr};
+  pid_t busy = -1;
+  ASSERT_EQ(::posix_spawn(&busy, log.c_str(), nullptr, nullptr, args, environ), 0);
+  // The program is running once its file cannot be opened for writing.
+  for (int i = 0; i < 200; ++i) {
+    const int fd = ::open(log.c_str(), O_WRONLY);
+    if (fd < 0) {
+      break;
+    }
+    ::close(fd);
+    ::usleep(10000);
+  }
+  const std::string console = dir.path("console.txt");
+  EXPECT_EXIT(
+      {
+        const int fd = ::open(console.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (fd < 0 || ::dup2(fd, STDOUT_FILENO) < 0 || ::chdir(dir.path().c_str()) != 0) {
+          std::_Exit(99);
+        }
+        ControllerApp::nodos = true;
+        ControllerApp::redirectLog();
+        std::cout << "still here" << std::endl;
+        std::_Exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+  ::kill(busy, SIGKILL);
+  ::waitpid(busy, nullptr, 0);
+  EXPECT_EQ(dir.read("console.txt"), "still here\n");
+  EXPECT_EQ(dir.read("ORVALog.txt"), before);
+  EXPECT_EQ(dir.read("ORVALog.prev.txt"), "output of the run before\n");
 }
 
 TEST(MakeSerial, OpensThePortAndSetsTheReplyWait) {

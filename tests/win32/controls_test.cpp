@@ -13,6 +13,7 @@
 #include "ui/win32/ScrollBarCtrl.h"
 #include "ui/win32/TextAreaCtrl.h"
 #include "ui/win32/Window.h"
+#include "win32/support/MessagePump.h"
 
 namespace {
 
@@ -27,23 +28,6 @@ class Win32Controls : public ::testing::Test {
     if (!window_.create("controls test", 400, 300, {90, 170, 250})) {
       GTEST_SKIP() << "no display: run under Xvfb (scripts/windows-test.sh does)";
     }
-  }
-  // Runs the window thread's messages until the condition holds or 10 s pass.
-  template <typename F>
-  bool pumpUntil(F&& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    MSG msg;
-    while (!condition()) {
-      if (std::chrono::steady_clock::now() > deadline) {
-        return false;
-      }
-      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-      }
-      Sleep(1);
-    }
-    return true;
   }
 
   TestWindow window_;

@@ -7,9 +7,16 @@
 //   orva-windriver key TITLE VK            a press of the virtual key VK (a number) in the window
 //   orva-windriver close TITLE             WM_CLOSE, as the operator's close box sends
 //   orva-windriver gone TITLE SECONDS      waits until no such window is left
+//   orva-windriver taskbar TITLE           0 when the window has a button on the taskbar
+//   orva-windriver status EXE SECONDS      waits for a process of that file name (orva.exe) to
+//                                          start and end; exits with its exit status (98 when
+//                                          none started or it did not end in time)
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+// After windows.h: the process list.
+#include <tlhelp32.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -73,6 +80,27 @@ std::vector<HWND> children(HWND parent) {
   return out;
 }
 
+// A running process whose file name is exe (any letter case), opened to wait for it; null when
+// there is none.
+HANDLE openProcess(const std::wstring& exe) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) {
+    return nullptr;
+  }
+  HANDLE found = nullptr;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more && found == nullptr;
+       more = Process32NextW(snapshot, &entry)) {
+    if (lstrcmpiW(entry.szExeFile, exe.c_str()) == 0) {
+      found =
+          OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
+    }
+  }
+  CloseHandle(snapshot);
+  return found;
+}
+
 // Polls until the condition holds or the deadline passes.
 template <typename F>
 bool waitFor(double seconds, F&& condition) {
@@ -91,7 +119,9 @@ bool waitFor(double seconds, F&& condition) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: orva-windriver wait|texts|click|key|close|gone TITLE [ARG]\n");
+    std::fprintf(
+        stderr,
+        "usage: orva-windriver wait|texts|click|key|close|gone|taskbar|status TITLE [ARG]\n");
     return 2;
   }
   const std::string command = argv[1];
@@ -103,6 +133,32 @@ int main(int argc, char** argv) {
   if (command == "gone") {
     return waitFor(seconds, [&] { return findWindow(title) == nullptr; }) ? 0 : 1;
   }
+  if (command == "status") {
+    // The exit status of a program the shell started (a Start-menu shortcut), which is no
+    // child of the caller: found by its file name, then waited for.
+    HANDLE process = nullptr;
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::milliseconds(static_cast<int>(seconds * 1000));
+    waitFor(seconds, [&] {
+      process = openProcess(title);
+      return process != nullptr;
+    });
+    if (process == nullptr) {
+      std::fprintf(stderr, "no process %s\n", argv[2]);
+      return 98;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    DWORD code = 98;
+    if (WaitForSingleObject(process, static_cast<DWORD>(std::max<long long>(left.count(), 0))) !=
+            WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(process, &code)) {
+      std::fprintf(stderr, "%s did not end in time\n", argv[2]);
+      code = 98;
+    }
+    CloseHandle(process);
+    return static_cast<int>(code);
+  }
   HWND w = findWindow(title);
   if (w == nullptr) {
     std::fprintf(stderr, "no window titled %s\n", argv[2]);
@@ -113,6 +169,14 @@ int main(int argc, char** argv) {
       std::printf("%s\n", utf8(textOf(c)).c_str());
     }
     return 0;
+  }
+  if (command == "taskbar") {
+    // The shell's rule: a window with the app-window style, or one that has no owner and is
+    // no tool window.
+    const auto ex = static_cast<DWORD>(GetWindowLongPtrW(w, GWL_EXSTYLE));
+    const bool button = (ex & WS_EX_APPWINDOW) != 0 ||
+                        (GetWindow(w, GW_OWNER) == nullptr && (ex & WS_EX_TOOLWINDOW) == 0);
+    return button ? 0 : 1;
   }
   if (command == "close") {
     return PostMessageW(w, WM_CLOSE, 0, 0) ? 0 : 1;

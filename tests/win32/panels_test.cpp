@@ -24,6 +24,7 @@
 #include "ui/core/LoggerPresenter.h"
 #include "ui/win32/ConverterWindow.h"
 #include "ui/win32/LoggerWindow.h"
+#include "win32/support/MessagePump.h"
 
 namespace {
 
@@ -32,24 +33,6 @@ const std::string kJapanese = "\xE5\x8F\x8E\xE9\x8C\xB2\xE3\x83\xAA\xE3\x82\xB9\
 
 bool displayAvailable() {
   return GetSystemMetrics(SM_CXSCREEN) > 0;
-}
-
-// Runs the thread's messages until the condition holds or 10 s pass.
-template <typename F>
-bool pumpUntil(F&& condition) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  MSG msg;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      return false;
-    }
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    Sleep(1);
-  }
-  return true;
 }
 
 // The editable text fields of this thread's window with the given title, in creation order.

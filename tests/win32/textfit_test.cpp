@@ -26,26 +26,9 @@
 #include "ui/win32/ControlWindow.h"
 #include "ui/win32/ConverterWindow.h"
 #include "ui/win32/LoggerWindow.h"
+#include "win32/support/MessagePump.h"
 
 namespace {
-
-// Runs the thread's messages until the condition holds or 10 s pass.
-template <typename F>
-bool pumpUntil(F&& condition) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  MSG msg;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      return false;
-    }
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    Sleep(1);
-  }
-  return true;
-}
 
 void pumpFor(int ms) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);

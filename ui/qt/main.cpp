@@ -16,6 +16,7 @@
 #include "deck/LocalVCR.h"
 #include "remote/RemoteControl.h"
 #include "serial/SerOutPort.h"
+#include "serial/port/PortLister.h"
 #include "ui/qt/LocalGUI.h"
 #include "ui/qt/SignalCloser.h"
 
@@ -32,14 +33,15 @@ bool hasDisplay() {
 }
 
 const char* const kUsage =
-    "Usage: orva [--help | --version]\n"
+    "Usage: orva [--help | --version | --list-ports]\n"
     "Controls one video deck on a serial line, with a clip logger and an EDL converter for\n"
     "the DVD recorder. Takes no other arguments: the settings come from ORVASettings.txt in\n"
     "the working folder (COMPort = SIM drives the built-in deck emulator) and everything the\n"
-    "program prints goes to ORVALog.txt there. See orva(1).\n";
+    "program prints goes to ORVALog.txt there. --list-ports shows the serial ports this\n"
+    "computer has. See orva(1).\n";
 
-// --help and --version answer and end the process before anything else happens; without them
-// the arguments are left to Qt as they always were.
+// --help, --version and --list-ports answer and end the process before anything else happens;
+// without them the arguments are left to Qt as they always were.
 bool answeredInfoOption(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
@@ -48,6 +50,12 @@ bool answeredInfoOption(int argc, char** argv) {
     }
     if (std::strcmp(argv[i], "--version") == 0) {
       std::cout << "orva " << ORVA_VERSION << '\n';
+      return true;
+    }
+    if (std::strcmp(argv[i], "--list-ports") == 0) {
+      for (const std::string& line : PortLister::lines(PortLister::list())) {
+        std::cout << line << '\n';
+      }
       return true;
     }
   }

@@ -10,6 +10,8 @@
 #include <windows.h>
 // After windows.h: the common controls.
 #include <commctrl.h>
+#include <fcntl.h>
+#include <io.h>
 
 #include <cstdlib>
 #include <iostream>
@@ -18,29 +20,59 @@
 
 #include "app/ControllerApp.h"
 #include "app/NativeFile.h"
+#include "app/Utils.h"
 #include "deck/LocalVCR.h"
 #include "remote/RemoteControl.h"
 #include "serial/SerOutPort.h"
+#include "serial/port/PortLister.h"
 #include "ui/win32/ConsoleCloser.h"
 #include "ui/win32/ControlWindow.h"
+#include "ui/win32/MessageWindow.h"
 
 namespace {
 
 const char* const kUsage =
-    "Usage: orva [--help | --version]\n"
+    "Usage: orva [--help | --version | --list-ports]\n"
     "Controls one video deck on a serial line, with a clip logger and an EDL converter for\n"
     "the DVD recorder. Takes no other arguments: the settings come from ORVASettings.txt in\n"
     "the working folder (COMPort = SIM drives the built-in deck emulator, COM3 a real port)\n"
-    "and everything the program prints goes to ORVALog.txt there.\n";
+    "and everything the program prints goes to ORVALog.txt there. --list-ports shows the\n"
+    "serial ports this computer has.\n";
 
-bool answeredInfoOption(const std::vector<std::string>& args) {
+// The answer to a command-line option goes to the standard output the program was given, or
+// else to the console it was started from; started from Explorer or the Start menu it has
+// neither, and the answer shows in a message window.
+void answer(const std::string& text, bool console) {
+  if (::_fileno(stdout) < 0 && console) {
+    const int fd = NativeFile::openFd("CONOUT$", _O_WRONLY | _O_TEXT | _O_NOINHERIT);
+    if (fd >= 0) {
+      NativeFile::attachStdout(fd);
+      ::_close(fd);
+    }
+  }
+  if (::_fileno(stdout) >= 0) {
+    std::cout << text << std::flush;
+  } else {
+    MessageWindow::show("ORVA", text, 0, false);
+  }
+}
+
+bool answeredInfoOption(const std::vector<std::string>& args, bool console) {
   for (std::size_t i = 1; i < args.size(); ++i) {
     if (args[i] == "--help" || args[i] == "-h" || args[i] == "/?") {
-      std::cout << kUsage << std::flush;
+      answer(kUsage, console);
       return true;
     }
     if (args[i] == "--version") {
-      std::cout << "orva " << ORVA_VERSION << std::endl;
+      answer(std::string("orva ") + ORVA_VERSION + "\n", console);
+      return true;
+    }
+    if (args[i] == "--list-ports") {
+      std::string text;
+      for (const std::string& line : PortLister::lines(PortLister::list())) {
+        text += line + "\n";
+      }
+      answer(text, console);
       return true;
     }
   }
@@ -52,13 +84,21 @@ bool answeredInfoOption(const std::vector<std::string>& args) {
 int main(int argc, char** argv) {
   // A window program has no console of its own; started from one, it joins it, so that its
   // answers to --help show there and Ctrl-C there closes the window.
-  AttachConsole(ATTACH_PARENT_PROCESS);
-  if (answeredInfoOption(NativeFile::arguments(argc, argv))) {
+  const bool console = AttachConsole(ATTACH_PARENT_PROCESS) != 0;
+  if (answeredInfoOption(NativeFile::arguments(argc, argv), console)) {
     return EXIT_SUCCESS;
   }
   ControllerApp::redirectLog();
+  // A start-up that ends the process says why in a small window for the length of its pause
+  // (Enter ends it early), as well as in the log.
+  ControllerApp::fatalPause = [](const std::string& message, int ms) {
+    if (!MessageWindow::show("ORVA", message, ms)) {
+      Utils::DelayT(ms);
+    }
+  };
   ControllerApp::init();  // settings, command link, title and report; fatal exits happen inside
   std::cout.flush();
+  ControllerApp::fatalPause = nullptr;
   if (ControllerApp::sop == nullptr) {
     std::cout << "Serial port " << ControllerApp::comport1 << " for VCR not available."
               << std::endl;

@@ -6,11 +6,13 @@
 ; program and leaves the operator's folder alone.
 Unicode true
 Target amd64-unicode
+!include "FileFunc.nsh"
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 
 !define APP "ORVA"
 !define UNINSTKEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\ORVA"
+!define PUBLISHER "ORVA developers"
 
 Name "${APP} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -23,7 +25,8 @@ VIAddVersionKey /LANG=1033 "ProductName" "ORVA"
 VIAddVersionKey /LANG=1033 "FileDescription" "ORVA installer"
 VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
-VIAddVersionKey /LANG=1033 "LegalCopyright" "ORVA developers"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
+VIAddVersionKey /LANG=1033 "CompanyName" "${PUBLISHER}"
 
 Page directory
 Page instfiles
@@ -50,6 +53,8 @@ Section "ORVA"
   CreateDirectory "$SMPROGRAMS\ORVA"
   SetOutPath "$DOCUMENTS\ORVA"
   CreateShortcut "$SMPROGRAMS\ORVA\ORVA.lnk" "$INSTDIR\orva.exe" "" "$INSTDIR\orva.exe" 0
+  CreateShortcut "$SMPROGRAMS\ORVA\ORVA serial ports.lnk" "$INSTDIR\orva.exe" "--list-ports" \
+    "$INSTDIR\orva.exe" 0
   CreateShortcut "$SMPROGRAMS\ORVA\ORVA working folder.lnk" "$DOCUMENTS\ORVA"
   CreateShortcut "$SMPROGRAMS\ORVA\ORVA README.lnk" "$INSTDIR\README.txt"
   CreateShortcut "$SMPROGRAMS\ORVA\Uninstall ORVA.lnk" "$INSTDIR\uninstall.exe"
@@ -57,12 +62,16 @@ Section "ORVA"
 
   WriteRegStr HKCU "${UNINSTKEY}" "DisplayName" "ORVA"
   WriteRegStr HKCU "${UNINSTKEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKCU "${UNINSTKEY}" "Publisher" "${PUBLISHER}"
   WriteRegStr HKCU "${UNINSTKEY}" "DisplayIcon" "$INSTDIR\orva.exe"
   WriteRegStr HKCU "${UNINSTKEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKCU "${UNINSTKEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
   WriteRegStr HKCU "${UNINSTKEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
   WriteRegDWORD HKCU "${UNINSTKEY}" "NoModify" 1
   WriteRegDWORD HKCU "${UNINSTKEY}" "NoRepair" 1
+  ; The size Windows shows in its list of programs, in KB.
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  WriteRegDWORD HKCU "${UNINSTKEY}" "EstimatedSize" "$0"
 SectionEnd
 
 Section "Uninstall"
@@ -74,6 +83,7 @@ Section "Uninstall"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
   Delete "$SMPROGRAMS\ORVA\ORVA.lnk"
+  Delete "$SMPROGRAMS\ORVA\ORVA serial ports.lnk"
   Delete "$SMPROGRAMS\ORVA\ORVA working folder.lnk"
   Delete "$SMPROGRAMS\ORVA\ORVA README.lnk"
   Delete "$SMPROGRAMS\ORVA\Uninstall ORVA.lnk"

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <iostream>
 #include <thread>
 
 #include "app/ControllerApp.h"
@@ -28,6 +29,13 @@ void RemoteFixture::SetUp() {
 }
 
 void RemoteFixture::TearDown() {
+  if (HasFailure()) {
+    // The servers' log explains most failures.
+    std::lock_guard lock(logMutex_);
+    for (const auto& line : log_) {
+      std::cout << "log: " << line << "\n";
+    }
+  }
   session.reset();
   hyperdeck.reset();
   if (vcr) {
