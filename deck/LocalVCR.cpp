@@ -401,9 +401,10 @@ void LocalVCR::notePosition(std::optional<int> frames, Clock::time_point sent,
       restWatched_.store(false);
     }
     if (!frames) {
-      // One reply missing or unusable (late, or two in one read) adds nothing; two in a row
-      // are a line that is going, and the next reply starts afresh.
-      if (++unusableReplies_ < 2) {
+      // A reply missing or unusable adds nothing. A reply that comes late costs two (it is
+      // missing, then read together with the next one); three in a row are a line that is
+      // going, as for the display, and the next reply starts afresh.
+      if (++unusableReplies_ < kStaleAfterPolls) {
         return;
       }
       predictor_.reset();
