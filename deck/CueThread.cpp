@@ -80,6 +80,10 @@ void CueThread::playToOut(bool lx1) {
     gotthere_.store(true);
     v.duration_.store(0);
   };
+  // Until the Stop has gone out the thread runs at real-time priority where the system allows
+  // it, so that a busy machine makes it neither wake late for the instant nor see the poll that
+  // shows out - 1 late. It sleeps all but the last 2.5 ms before the instant.
+  TimeCritical critical;
   for (;;) {
     // While the deck plays at play speed its replies say when it will be on out - 1. Once
     // that instant is near, the Stop is sent for it (less the deck's stop latency), between
@@ -89,9 +93,6 @@ void CueThread::playToOut(bool lx1) {
     if (sleeper.closing() || reached() || ended()) {
       break;
     }
-    // Until the Stop has gone out the thread runs at real-time priority where the system
-    // allows it, so that a busy machine does not make it wake late for the instant.
-    TimeCritical critical;
     if (sleeper.sleepUntil([&] { return v.planStop(restOn); },
                            [&] { return reached() || ended(); }) &&
         !ended()) {
