@@ -307,6 +307,8 @@ TEST_F(Window, HugeLinesLoadAndShowQuickly) {
   QApplication::processEvents();
   EXPECT_EQ(w->converter().list().lxline(), 1);  // the event line with its long tail
   EXPECT_EQ(text(w, "textarea").size(), 2000);   // the shown line is cut, the stored one is not
-  EXPECT_LT(clock.elapsed(), 5000);
+  // A generous deadline: it catches a load that takes minutes (a cut made line by line), not
+  // a slow machine; under AddressSanitizer on two busy cores it takes about 7 s.
+  EXPECT_LT(clock.elapsed(), 30000);
 }
 }  // namespace
