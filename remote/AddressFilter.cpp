@@ -14,24 +14,6 @@ std::string_view trim(std::string_view s) {
   return s;
 }
 
-// A prefix length of one to three digits, at most max.
-std::optional<int> prefixLength(std::string_view s, int max) {
-  if (s.empty() || s.size() > 3) {
-    return std::nullopt;
-  }
-  int v = 0;
-  for (char c : s) {
-    if (c < '0' || c > '9') {
-      return std::nullopt;
-    }
-    v = v * 10 + (c - '0');
-  }
-  if (v > max) {
-    return std::nullopt;
-  }
-  return v;
-}
-
 IpAddress loopbackV6() {
   IpAddress::Bytes b{};
   b[15] = 1;
@@ -52,7 +34,7 @@ std::optional<AddressFilter> AddressFilter::parse(std::string_view list, std::st
       const int offset = address && address->isV4() ? 96 : 0;
       const auto bits = slash == std::string_view::npos
                             ? std::optional<int>(128 - offset)
-                            : prefixLength(entry.substr(slash + 1), 128 - offset);
+                            : IpAddress::smallNumber(entry.substr(slash + 1), 128 - offset);
       if (!address || !bits) {
         error = std::string(entry);
         return std::nullopt;

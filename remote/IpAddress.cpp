@@ -7,24 +7,6 @@ namespace {
 
 constexpr IpAddress::Bytes kV4Prefix = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
 
-// A decimal number of one to three digits, at most 255.
-std::optional<std::uint8_t> octet(std::string_view s) {
-  if (s.empty() || s.size() > 3) {
-    return std::nullopt;
-  }
-  unsigned v = 0;
-  for (char c : s) {
-    if (c < '0' || c > '9') {
-      return std::nullopt;
-    }
-    v = v * 10 + static_cast<unsigned>(c - '0');
-  }
-  if (v > 255) {
-    return std::nullopt;
-  }
-  return static_cast<std::uint8_t>(v);
-}
-
 std::optional<std::array<std::uint8_t, 4>> dotted(std::string_view s) {
   std::array<std::uint8_t, 4> out{};
   for (int part = 0; part < 4; ++part) {
@@ -32,11 +14,11 @@ std::optional<std::array<std::uint8_t, 4>> dotted(std::string_view s) {
     if (dot == std::string_view::npos) {
       return std::nullopt;
     }
-    const auto v = octet(s.substr(0, dot));
+    const auto v = IpAddress::smallNumber(s.substr(0, dot), 255);
     if (!v) {
       return std::nullopt;
     }
-    out[static_cast<std::size_t>(part)] = *v;
+    out[static_cast<std::size_t>(part)] = static_cast<std::uint8_t>(*v);
     s.remove_prefix(part < 3 ? dot + 1 : dot);
   }
   return out;
@@ -96,6 +78,23 @@ std::optional<std::vector<std::uint16_t>> groups(std::string_view s, bool last) 
 }
 
 }  // namespace
+
+std::optional<int> IpAddress::smallNumber(std::string_view s, int max) {
+  if (s.empty() || s.size() > 3) {
+    return std::nullopt;
+  }
+  int v = 0;
+  for (char c : s) {
+    if (c < '0' || c > '9') {
+      return std::nullopt;
+    }
+    v = v * 10 + (c - '0');
+  }
+  if (v > max) {
+    return std::nullopt;
+  }
+  return v;
+}
 
 IpAddress IpAddress::fromV4(std::uint32_t address) {
   Bytes b = kV4Prefix;

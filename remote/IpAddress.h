@@ -19,6 +19,9 @@ class IpAddress {
   // "a.b.c.d" or an IPv6 text ("::1", "fd00::7", "::ffff:10.0.0.1"); nothing when it is neither.
   static std::optional<IpAddress> parse(std::string_view text);
 
+  // A decimal number of one to three digits, at most max: an IPv4 octet or a prefix length.
+  static std::optional<int> smallNumber(std::string_view text, int max);
+
   const Bytes& bytes() const { return bytes_; }
   bool isV4() const;
   // The address as text: "a.b.c.d" for IPv4, the IPv6 groups in hex otherwise.
