@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -447,11 +446,9 @@ bool ControllerApp::GetPropsFrom(const std::string& path, std::ostream& log) {
       }
     }
     if (auto v = props.get("StopLatency")) {
-      const std::string_view text = trimmed(*v);
-      int frames = -1;
-      const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), frames);
-      if (ec == std::errc() && end == text.data() + text.size() && frames >= 0 && frames <= 10) {
-        stoplatency = frames;
+      const auto frames = parseDecimal(*v);
+      if (frames && *frames >= 0 && *frames <= 10) {
+        stoplatency = static_cast<int>(*frames);
       } else {
         log << "StopLatency = \"" << *v << "\" is not 0 to 10 frames; it is learned" << '\n';
       }
