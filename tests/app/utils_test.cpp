@@ -7,8 +7,8 @@
 TEST(UtilsDelayT, ZeroAndNegativeReturnAtOnce) {
   auto t0 = std::chrono::steady_clock::now();
   Utils::DelayT(0);
-  Utils::DelayT(-50);
-  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(20));
+  Utils::DelayT(-5000);
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(1));
 }
 
 TEST(UtilsDelayT, SleepsAtLeastTheGivenTime) {

@@ -124,7 +124,7 @@ TEST_F(CommandTest, NegativeWaitReturnsAtOnceAndCloseEndsALongWait) {
   sleeper->realCapMs = 600000;
   const auto t0 = std::chrono::steady_clock::now();
   EXPECT_TRUE(v.ParseNetCommand("Wait-100"));
-  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(100));
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
   std::atomic<bool> done{false};
   std::thread waiter([&] {
     v.ParseNetCommand("Wait3600");

@@ -88,7 +88,7 @@ TEST_F(HyperDeckTest, DrivesTheDeckAndReportsChanges) {
     ASSERT_TRUE(c.send(request));
     // 5xx notifications may come first; the reply is the first 200.
     ASSERT_TRUE(c.readUntil("200 ok\r\n"));
-    EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(100)) << request;
+    EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(500)) << request;
     EXPECT_TRUE(received(frame)) << frame;
     if (!sawPlay) {
       // A 508 block reports the play the deck now does, with its exact framing.

@@ -99,7 +99,7 @@ TEST(LocalGuiScript, WindowAndTimecodeKeepRunningDuringAScript) {
             << longestGap << " ms, " << timecodes.size() << " timecodes shown" << std::endl;
   EXPECT_GE(scriptMs, 4900);
   EXPECT_GT(ticks, scriptMs / 20 / 2) << "the window stopped processing events";
-  EXPECT_LT(longestGap, 300) << "the window was held for " << longestGap << " ms";
+  EXPECT_LT(longestGap, 1000) << "the window was held for " << longestGap << " ms";
   // 30 frames/s for 5 s, polled every ~45 ms: far more than 50 different texts.
   EXPECT_GT(timecodes.size(), 50);
   EXPECT_GE(vcr.gettcframes(), 4 * 30);
