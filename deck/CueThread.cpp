@@ -6,9 +6,11 @@
 #include "deck/Sleeper.h"
 #include "deck/TimeCritical.h"
 
-CueThread::CueThread(LocalVCR& svcr, const std::array<std::uint8_t, 7>& cueFrame)
+CueThread::CueThread(LocalVCR& svcr, const std::array<std::uint8_t, 7>& cueFrame,
+                     unsigned generation)
     : svcr_(svcr),
       cueFrame_(cueFrame),
+      generation_(generation),
       losses_(svcr.sop_.lineLosses()),
       thread_([this] { run(); }) {}
 
@@ -18,6 +20,32 @@ void CueThread::abandon() {
 
 bool CueThread::stopped() const {
   return abandoned_.load() || svcr_.sop_.lineLosses() != losses_;
+}
+
+bool CueThread::newest() const {
+  return generation_ == svcr_.cueGeneration_;
+}
+
+bool CueThread::sendUnlessStopped(std::span<const std::uint8_t> frame) {
+  std::lock_guard order(svcr_.cueOrderMutex_);
+  if (stopped()) {
+    return false;
+  }
+  svcr_.CommandB0(frame);
+  return true;
+}
+
+void CueThread::clearFlags(bool cueplay, bool review) {
+  std::lock_guard order(svcr_.cueOrderMutex_);
+  if (!newest()) {
+    return;
+  }
+  if (cueplay) {
+    svcr_.cueplayFlag_.store(false);
+  }
+  if (review) {
+    svcr_.reviewclipFlag_.store(false);
+  }
 }
 
 CueThread::~CueThread() {
@@ -39,8 +67,13 @@ void CueThread::run() {
     svcr_.reportError("Cue", "unknown error");
   }
   // The window is unlocked on every way out, so a failed or abandoned cue never leaves the cue
-  // buttons disabled.
-  svcr_.view_.setCueLocked(false);
+  // buttons disabled; a cue superseded by a newer one leaves that to the newer one.
+  {
+    std::lock_guard order(svcr_.cueOrderMutex_);
+    if (newest()) {
+      svcr_.view_.setCueLocked(false);
+    }
+  }
   finished_.store(true);
   svcr_.sleeper().wake();  // a script waiting for this review checks again
 }
@@ -48,14 +81,21 @@ void CueThread::run() {
 void CueThread::settle(bool lx1, bool zarix) {
   LocalVCR& v = svcr_;
   Sleeper& sleeper = v.sleeper();
-  if (!lx1) {
-    v.CommandB0(LocalVCR::bspause);
-  }
-  if (!sleeper.sleepUnless(zarix ? 50 : 2000, abandoned_) || stopped()) {
+  if (!lx1 && !sendUnlessStopped(LocalVCR::bspause)) {
     return;
   }
-  v.cueup_.store(true);
-  v.moving_.store(0);
+  if (!sleeper.sleepUnless(zarix ? 50 : 2000, abandoned_)) {
+    return;
+  }
+  {
+    // A newer cue has cleared the cued-up bit for its own wait; it must not be set for it here.
+    std::lock_guard order(v.cueOrderMutex_);
+    if (stopped()) {
+      return;
+    }
+    v.cueup_.store(true);
+    v.moving_.store(0);
+  }
   v.ShowStat("CUED!!");
   sleeper.sleepUnless(zarix ? 20 : 2000, abandoned_);
 }
@@ -71,14 +111,15 @@ void CueThread::playToOut(bool lx1) {
   auto ended = [&v, this] { return !v.reviewclipFlag_.load() || stopped(); };
   auto send = [&v, lx1, this] {
     const auto at = LocalVCR::Clock::now();
-    if (lx1) {
-      v.CommandB0(LocalVCR::bspause);
-    } else {
-      v.CommandB0(LocalVCR::bsstop);
+    const std::span<const std::uint8_t> halt =
+        lx1 ? std::span<const std::uint8_t>(LocalVCR::bspause) : LocalVCR::bsstop;
+    if (!sendUnlessStopped(halt)) {
+      return false;
     }
     v.stopSent(at);
     gotthere_.store(true);
     v.duration_.store(0);
+    return true;
   };
   // Until the Stop has gone out the thread runs at real-time priority where the system allows
   // it, so that a busy machine makes it neither wake late for the instant nor see the poll that
@@ -96,12 +137,13 @@ void CueThread::playToOut(bool lx1) {
     if (sleeper.sleepUntil([&] { return v.planStop(restOn); },
                            [&] { return reached() || ended(); }) &&
         !ended()) {
-      send();
+      if (!send()) {
+        v.stopSent(std::nullopt);
+      }
       return;
     }
   }
-  if (!sleeper.closing() && reached() && !ended()) {
-    send();
+  if (!sleeper.closing() && reached() && !ended() && send()) {
     return;
   }
   v.stopSent(std::nullopt);
@@ -112,21 +154,39 @@ void CueThread::steps() {
   Sleeper& sleeper = v.sleeper();
   const bool lx1 = v.lx1_;
   const bool zarix = v.zarix_;
+  auto finished = [&v] {
+    if (!v.getscriptactive()) {
+      v.println("Cue/Review/Play Finished!");
+    }
+  };
 
-  // The LX1 takes the cue command only from pause.
-  if (lx1) {
-    v.CommandB0(LocalVCR::bspause);
+  bool sent = false;
+  {
+    // A cue superseded before it got here sends nothing, so its frames never follow the newer
+    // cue's.
+    std::lock_guard order(v.cueOrderMutex_);
+    if (!stopped()) {
+      // The LX1 takes the cue command only from pause.
+      if (lx1) {
+        v.CommandB0(LocalVCR::bspause);
+      }
+      v.view_.setCueLocked(true);
+      v.cueup_.store(false);
+      v.moving_.store(1);
+      v.CommandB0(cueFrame_);
+      sent = true;
+    }
   }
-  v.view_.setCueLocked(true);
-  v.cueup_.store(false);
-  v.moving_.store(1);
-  v.CommandB0(cueFrame_);
 
   // The polling thread sets cueup from the deck's status; a deck that never reports it is
   // treated as cued after the longest wait.
-  // A cue the operator took over, or whose line was lost meanwhile, stops waiting at once and
-  // only finishes (below): a pause sent now would move the deck nobody asked to move.
-  sleeper.waitUntil([&v, this] { return v.cueup_.load() || stopped(); }, 20, maxtriesFor(lx1) * 20);
+  // A cue the operator took over, that a newer cue superseded, or whose line was lost meanwhile,
+  // stops waiting at once and only finishes (below): a pause sent now would move the deck
+  // nobody asked to move.
+  if (sent) {
+    sleeper.waitUntil([&v, this] { return v.cueup_.load() || stopped(); }, 20,
+                      maxtriesFor(lx1) * 20);
+  }
   if (sleeper.closing()) {
     return;
   }
@@ -136,19 +196,19 @@ void CueThread::steps() {
   if (sleeper.closing()) {
     return;
   }
-  if (stopped()) {
-    v.cueplayFlag_.store(false);
-    v.reviewclipFlag_.store(false);
-    if (!v.getscriptactive()) {
-      v.println("Cue/Review/Play Finished!");
+  {
+    std::lock_guard order(v.cueOrderMutex_);
+    if (!stopped() && v.cueplayFlag_.load()) {
+      v.CommandB0(LocalVCR::bsplay);
+      v.resetPrediction();  // what the deck did before the play tells nothing about it
     }
+  }
+  if (stopped()) {
+    clearFlags(true, true);
+    finished();
     return;
   }
-  if (v.cueplayFlag_.load()) {
-    v.CommandB0(LocalVCR::bsplay);
-    v.resetPrediction();  // what the deck did before the play tells nothing about it
-  }
-  v.cueplayFlag_.store(false);
+  clearFlags(true, false);
   gotthere_.store(false);
 
   if (v.reviewclipFlag_.load()) {
@@ -157,8 +217,6 @@ void CueThread::steps() {
       return;
     }
   }
-  v.reviewclipFlag_.store(false);
-  if (!v.getscriptactive()) {
-    v.println("Cue/Review/Play Finished!");
-  }
+  clearFlags(false, true);
+  finished();
 }

@@ -164,23 +164,34 @@ void LocalVCR::takeover(std::function<void()> action, bool run) {
   // The run is marked taken over before its review is ended: a review that ends now must find
   // the mark when it returns, or RevALL and a script would go on to their next step.
   // Checked again when the action runs: a review the ended run started in the meantime ends too.
-  auto own = [this, action = std::move(action)] {
+  // Every cue still waiting for the deck (cue, cue-and-play, review) finishes without another
+  // frame, so its lock goes and no pause arrives later by itself. The cues running now end at
+  // once, below; those that actions queued before this one start meanwhile end when it runs.
+  // A cue that the action itself starts is not touched.
+  auto abandonCues = [this] {
+    std::lock_guard lock(threadsMutex_);
+    for (auto& cue : cuethreads_) {
+      cue->abandon();
+    }
+  };
+  std::list<std::shared_ptr<CueThread>> running;
+  {
+    std::lock_guard lock(threadsMutex_);
+    running = cuethreads_;
+  }
+  auto own = [this, abandonCues, action = std::move(action)] {
     if (reviewclipFlag_.load()) {
       SettleDown();
     }
+    abandonCues();
     action();
   };
   worker_->takeover(std::move(own), run);
   if (reviewclipFlag_.load()) {
     SettleDown();
   }
-  {
-    // Every cue still waiting for the deck (cue, cue-and-play, review) finishes at once without
-    // another frame, so its lock goes now and no pause arrives later by itself.
-    std::lock_guard lock(threadsMutex_);
-    for (auto& cue : cuethreads_) {
-      cue->abandon();
-    }
+  for (auto& cue : running) {
+    cue->abandon();
   }
   sleeper_->wake();  // the run's waits and the cue threads' waits see the flags now
 }
@@ -636,24 +647,18 @@ void LocalVCR::MakeCueOutString() {
 }
 
 void LocalVCR::cue() {
-  cueplayFlag_.store(false);
-  reviewclipFlag_.store(false);
   MakeCueString();
-  CueUp();
+  startCue(false, false);
 }
 
 void LocalVCR::cueout() {
-  cueplayFlag_.store(false);
-  reviewclipFlag_.store(false);
   MakeCueOutString();
-  CueUp();
+  startCue(false, false);
 }
 
 void LocalVCR::cueplay() {
-  cueplayFlag_.store(true);
-  reviewclipFlag_.store(false);
   MakeCueString();
-  CueUp();
+  startCue(true, false);
 }
 
 void LocalVCR::reviewclip() {
@@ -687,15 +692,13 @@ void LocalVCR::reviewclip() {
     return;
   }
   if (duration > 0) {
-    cueplayFlag_.store(true);
-    reviewclipFlag_.store(true);
-    auto thread = startCue();
+    auto thread = startCue(true, true);
     if (scriptactive_.load() && thread) {
       waitForReview(thread);
     }
   } else {
     println("No Review is possible");
-    startCue();
+    startCue(false, false);
     ShowStat("No Review is possible");
   }
 }
@@ -719,10 +722,14 @@ void LocalVCR::waitForReview(const std::shared_ptr<CueThread>& thread) {
 }
 
 void LocalVCR::CueUp() {
-  startCue();
+  startCue(cueplayFlag_.load(), reviewclipFlag_.load());
 }
 
-std::shared_ptr<CueThread> LocalVCR::startCue() {
+std::shared_ptr<CueThread> LocalVCR::startCue(bool cueplay, bool review) {
+  // What was asked shows at once, port or not; it is set again below, where no older cue can
+  // clear it any more.
+  cueplayFlag_.store(cueplay);
+  reviewclipFlag_.store(review);
   if (!sop_.hasPort()) {
     return nullptr;
   }
@@ -737,35 +744,41 @@ std::shared_ptr<CueThread> LocalVCR::startCue() {
   std::list<std::shared_ptr<CueThread>> done;
   std::shared_ptr<CueThread> thread;
   {
+    // The deck goes to one place at a time. Under the order lock a cue still running is
+    // superseded between two of its frames, and the flags set here are the new cue's.
+    std::lock_guard order(cueOrderMutex_);
     std::lock_guard lock(threadsMutex_);
     if (closing_.load()) {
       return nullptr;
     }
-    // Finished threads are taken out here and joined below, outside the lock.
+    // Finished threads are taken out here and joined below, outside the locks.
     for (auto it = cuethreads_.begin(); it != cuethreads_.end();) {
       if ((*it)->finished()) {
         done.push_back(std::move(*it));
         it = cuethreads_.erase(it);
       } else {
+        (*it)->abandon();
         ++it;
       }
     }
-    thread = std::make_shared<CueThread>(*this, frame);
+    ++cueGeneration_;
+    cueplayFlag_.store(cueplay);
+    reviewclipFlag_.store(review);
+    thread = std::make_shared<CueThread>(*this, frame, cueGeneration_);
     cuethreads_.push_back(thread);
   }
+  sleeper_->wake();  // a superseded cue stops waiting at once
   return thread;
 }
 
 void LocalVCR::cueto(const std::string& tc) {
   const auto bcd = BcdTimecode::encode(tc, "Cue point");
-  cueplayFlag_.store(false);
-  reviewclipFlag_.store(false);
   {
     std::lock_guard lock(textMutex_);
     std::copy(bcd.begin(), bcd.end(), bscue_.begin() + 2);
     bscue_[6] = BcdTimecode::checksum(bscue_.data(), 6);
   }
-  CueUp();
+  startCue(false, false);
 }
 
 void LocalVCR::setcue() {

@@ -230,8 +230,10 @@ class LocalVCR {
   // Tells the operator, once per change, when the deck's drop-frame flag and the setting differ.
   void checkDropFrame(bool deckSays);
   void startPolling(int firstDelayMs);
-  // Starts a cue thread with the current cue frame; answers it (null without a serial port).
-  std::shared_ptr<CueThread> startCue();
+  // Starts a cue thread with the current cue frame, to play after the cue or to review up to
+  // the out point as asked; a cue still running is superseded. Answers the new thread (null
+  // without a serial port).
+  std::shared_ptr<CueThread> startCue(bool cueplay, bool review);
   void waitForReview(const std::shared_ptr<CueThread>& thread);
   // A fixed wait of a run: ends early at close and when the operator takes the run over.
   bool runWait(int ms);
@@ -307,6 +309,10 @@ class LocalVCR {
   std::mutex threadsMutex_;  // tcthread_, cuethreads_
   std::unique_ptr<TCThread> tcthread_;
   std::list<std::shared_ptr<CueThread>> cuethreads_;
+  // Orders the cue threads' frames and flags against the start of a newer cue: taken before
+  // threadsMutex_ where both are held.
+  std::mutex cueOrderMutex_;
+  unsigned cueGeneration_ = 0;  // cues started so far; guarded by cueOrderMutex_
   std::unique_ptr<OperatorWorker> worker_;
   std::atomic<int> pollErrors_{0};
   std::atomic<std::uint64_t> statusData_{0};  // D0..D4, bit 40 set once a reply came in
