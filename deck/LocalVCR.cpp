@@ -698,7 +698,7 @@ void LocalVCR::reviewclip() {
     }
   } else {
     println("No Review is possible");
-    startCue(false, false);
+    CueUp();  // the flags keep what the stop (or, on the LX1, the last cue) left
     ShowStat("No Review is possible");
   }
 }
