@@ -424,16 +424,8 @@ void LocalVCR::notePosition(std::optional<int> frames, Clock::time_point sent,
       unusableReplies_ = 0;
       predictor_.observe(*frames, sent, read);
     }
-  }
-  if (forget) {
-    // A Stop planned on what is now forgotten holds no poll back, and the review plans again.
-    stopDueNs_.store(0);
-    sleeper_->wake();
-    return;
-  }
-  {
-    std::lock_guard lock(predictMutex_);
-    if (rest_) {
+    // A deck watched since a review's Stop has come to rest once two replies agree.
+    if (!forget && rest_) {
       if (read - rest_->since > std::chrono::seconds(3)) {
         rest_.reset();  // it never came to rest while watched
       } else if (rest_->last == *frames) {
@@ -450,6 +442,12 @@ void LocalVCR::notePosition(std::optional<int> frames, Clock::time_point sent,
       }
       restWatched_.store(rest_.has_value());
     }
+  }
+  if (forget) {
+    // A Stop planned on what is now forgotten holds no poll back, and the review plans again.
+    stopDueNs_.store(0);
+    sleeper_->wake();
+    return;
   }
   if (!learned.empty()) {
     println(learned);
