@@ -34,6 +34,26 @@ std::string lastLine(const std::string& text) {
   return nl == std::string::npos ? t : t.substr(nl + 1);
 }
 
+// In a child whose standard output is console.txt and whose working folder is dir: the log is
+// redirected, one line printed, and the child must end with status 0. An open that blocks ends
+// the child by its alarm, not the test run.
+void expectRedirectLogKeepsRunning(const TempDir& dir) {
+  const std::string console = dir.path("console.txt");
+  EXPECT_EXIT(
+      {
+        ::alarm(30);
+        const int fd = ::open(console.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (fd < 0 || ::dup2(fd, STDOUT_FILENO) < 0 || ::chdir(dir.path().c_str()) != 0) {
+          std::_Exit(99);
+        }
+        ControllerApp::nodos = true;
+        ControllerApp::redirectLog();
+        std::cout << "still here" << std::endl;
+        std::_Exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
 }  // namespace
 
 // The previous run's log moves to ORVALog.prev.txt (replacing the one before), so the reason
@@ -91,20 +111,7 @@ TEST(RedirectLog, NoRegularLogFileKeepsTheConsole) {
         readerFd = ::open(log.c_str(), O_RDONLY | O_NONBLOCK);
       }
     }
-    const std::string console = dir.path("console.txt");
-    EXPECT_EXIT(
-        {
-          ::alarm(30);  // an open that blocks ends the child, not the test run
-          const int fd = ::open(console.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-          if (fd < 0 || ::dup2(fd, STDOUT_FILENO) < 0 || ::chdir(dir.path().c_str()) != 0) {
-            std::_Exit(99);
-          }
-          ControllerApp::nodos = true;
-          ControllerApp::redirectLog();
-          std::cout << "still here" << std::endl;
-          std::_Exit(0);
-        },
-        ::testing::ExitedWithCode(0), "");
+    expectRedirectLogKeepsRunning(dir);
     if (readerFd >= 0) {
       ::close(readerFd);
     }
@@ -136,19 +143,7 @@ TEST(RedirectLog, ALogThatCannotBeWrittenStaysAsItIs) {
     ::close(fd);
     ::usleep(10000);
   }
-  const std::string console = dir.path("console.txt");
-  EXPECT_EXIT(
-      {
-        const int fd = ::open(console.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (fd < 0 || ::dup2(fd, STDOUT_FILENO) < 0 || ::chdir(dir.path().c_str()) != 0) {
-          std::_Exit(99);
-        }
-        ControllerApp::nodos = true;
-        ControllerApp::redirectLog();
-        std::cout << "still here" << std::endl;
-        std::_Exit(0);
-      },
-      ::testing::ExitedWithCode(0), "");
+  expectRedirectLogKeepsRunning(dir);
   ::kill(busy, SIGKILL);
   ::waitpid(busy, nullptr, 0);
   EXPECT_EQ(dir.read("console.txt"), "still here\n");
