@@ -53,13 +53,18 @@ start_orva() {
 # Closes the window as its close box does and waits for the process: its exit status.
 close_orva() {
   driver close "$title" || return 99
+  status_within 30
+}
+# close_orva, then a failure under the label $1 unless the program ended with status 0.
+close_expecting_zero() {
   local rc=0
-  eventually 30 bash -c "! kill -0 $orva_pid 2>/dev/null" || {
-    kill "$orva_pid" 2>/dev/null
-    return 98
-  }
-  wait "$orva_pid" || rc=$?
-  return $rc
+  close_orva || rc=$?
+  [ "$rc" -eq 0 ] || fail "$1: exit status $rc after closing the window"
+}
+# No control window came: a failure under the label $1, and the program is ended.
+no_window() {
+  fail "$1: no control window"
+  kill "$orva_pid" 2>/dev/null || true
 }
 
 # Starts what a Start-menu shortcut $1 starts, as the Start menu does: `wine start` of the
@@ -96,12 +101,9 @@ start_menu_cases() {
     eventually 20 grep -q "^Filter           = " "$folder/ORVALog.txt" ||
       fail "Start menu: no settings report in ORVALog.txt while the window is open"
     grep -q "^COM Port         = SIM" "$folder/ORVALog.txt" || fail "Start menu: the report lacks the port"
-    rc=0
-    close_orva || rc=$?
-    [ "$rc" -eq 0 ] || fail "Start menu: exit status $rc after closing the window"
+    close_expecting_zero "Start menu"
   else
-    fail "Start menu: no control window"
-    kill "$orva_pid" 2>/dev/null || true
+    no_window "Start menu"
   fi
 
   echo "--- Start menu: COMPort = COM9"
@@ -212,12 +214,9 @@ start_orva "$work/sim" SIM
 if driver wait "$title" 60; then
   eventually 20 grep -q "Serial Port SIM Opened OK" "$work/sim/ORVALog.txt" ||
     fail "SIM: the log does not say the port opened"
-  rc=0
-  close_orva || rc=$?
-  [ "$rc" -eq 0 ] || fail "SIM: exit status $rc after closing the window"
+  close_expecting_zero "SIM"
 else
-  fail "SIM: no control window"
-  kill "$orva_pid" 2>/dev/null || true
+  no_window "SIM"
 fi
 echo "    $(($(date +%s) - t)) s"
 
@@ -241,14 +240,11 @@ if driver wait "$title" 60; then
       echo "    no screenshot"
   fi
   mark=$(transcript_lines)
-  rc=0
-  close_orva || rc=$?
-  [ "$rc" -eq 0 ] || fail "$comport: exit status $rc after closing the window"
+  close_expecting_zero "$comport"
   stops=$(count_frames_since "$mark" "20 00 20")
   [ "$stops" -ge 2 ] || fail "$comport: $stops Stop frames after closing (StopOnExit wants 2)"
 else
-  fail "$comport: no control window"
-  kill "$orva_pid" 2>/dev/null || true
+  no_window "$comport"
 fi
 echo "    $(($(date +%s) - t)) s"
 
@@ -281,14 +277,11 @@ if [ -n "$installer" ]; then
   # Started where the shortcut starts it: in the operator's folder.
   start_orva "$folder" SIM "$inst/orva.exe"
   if driver wait "$title" 60; then
-    rc=0
-    close_orva || rc=$?
-    [ "$rc" -eq 0 ] || fail "installed orva.exe: exit status $rc"
+    close_expecting_zero "installed orva.exe"
     grep -q "Serial Port SIM Opened OK" "$folder/ORVALog.txt" ||
       fail "installed orva.exe: no log in Documents\\ORVA"
   else
-    fail "installed orva.exe: no control window"
-    kill "$orva_pid" 2>/dev/null || true
+    no_window "installed orva.exe"
   fi
   start_menu_cases "$menu" "$folder" "$inst"
   # A second install leaves the operator's settings as they are.
