@@ -53,13 +53,6 @@ bool naturalLess(const std::string& a, const std::string& b) {
   return a.size() - i < b.size() - j;
 }
 
-void sortPorts(std::vector<PortLister::Port>& ports) {
-  std::stable_sort(ports.begin(), ports.end(),
-                   [](const PortLister::Port& a, const PortLister::Port& b) {
-                     return naturalLess(a.name, b.name);
-                   });
-}
-
 #ifndef _WIN32
 
 namespace fs = std::filesystem;
@@ -148,7 +141,8 @@ std::vector<PortLister::Port> PortLister::list(const Places& places) {
     }
   }
   RegCloseKey(map);
-  sortPorts(ports);
+  std::stable_sort(ports.begin(), ports.end(),
+                   [](const Port& a, const Port& b) { return naturalLess(a.name, b.name); });
   return ports;
 }
 
@@ -165,16 +159,13 @@ std::vector<PortLister::Port> PortLister::list(const Places& places) {
       ports.push_back({link.string(), target.string()});
     }
   }
-  std::vector<Port> nodes;
+  // Then the port nodes, in the folder's natural order.
   for (const std::string& name : namesIn(places.dev)) {
-    const std::string node = (fs::path(places.dev) / name).string();
     if (startsWith(name, "ttyUSB") || startsWith(name, "ttyACM") ||
         (startsWith(name, "ttyS") && hasUart(places.sysTty, name))) {
-      nodes.push_back({node, ""});
+      ports.push_back({(fs::path(places.dev) / name).string(), ""});
     }
   }
-  sortPorts(nodes);
-  ports.insert(ports.end(), nodes.begin(), nodes.end());
   return ports;
 }
 
