@@ -12,16 +12,6 @@ constexpr double kSlackNs = 300'000;
 PlayPredictor::PlayPredictor(TimecodeRate rate)
     : periodNs_(rate.dropFrame() ? 1001e9 / 30000 : 1e9 / rate.nominal()) {}
 
-PlayPredictor::Clock::duration PlayPredictor::period() const {
-  return std::chrono::duration_cast<Clock::duration>(
-      std::chrono::duration<double, std::nano>(periodNs_));
-}
-
-PlayPredictor::Clock::duration PlayPredictor::uncertainty() const {
-  return std::chrono::duration_cast<Clock::duration>(
-      std::chrono::duration<double, std::nano>(hi_ - lo_));
-}
-
 double PlayPredictor::ns(Clock::time_point t) const {
   return std::chrono::duration<double, std::nano>(t - base_).count();
 }

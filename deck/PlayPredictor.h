@@ -35,10 +35,6 @@ class PlayPredictor {
   bool predictable() const { return replies_ >= 3; }
   // When the last reply agreeing with the rest was read.
   Clock::time_point lastRead() const { return lastRead_; }
-  // The frame period at the rate.
-  Clock::duration period() const;
-  // How far apart the earliest and the latest instant the frames may begin at still are.
-  Clock::duration uncertainty() const;
 
   // The instant a Stop must reach the deck for it to rest on `restFrame` when it comes to rest
   // `latency` frames after the frame the Stop arrived in: the middle of the span in which the
