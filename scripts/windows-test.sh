@@ -103,27 +103,29 @@ step "tests under Wine"
 # whatever an interrupted run left in the prefix.
 set_dpi() { wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1; }
 set_dpi 96
-# A Wine process now and then does not end after its last test; such a run is tried again
-# instead of holding the stage for the full time-out.
+# A Wine process now and then does not end after its last test, or ends at once (0.02 s) without
+# having run it; such a run is tried again, up to three times, instead of failing the stage.
+# A test that fails for a reason of its own fails every try. Every failed try prints its output,
+# so a retried one stays in the log; the Linux stages run the same tests without retries.
+wine_ctest() { ctest --preset windows-cross --output-on-failure --repeat until-pass:3 "$@"; }
 # The COM-port tests share the one emulated deck on COM20: they run one at a time, after the
 # rest (two of them opening the port at once make the second open fail).
-ctest --preset windows-cross -j2 --timeout 60 --repeat after-timeout:3 \
+wine_ctest -j2 --timeout 60 \
   -E '^(ComPortTest|OrvaExeRemoteTest)\.'
-ctest --preset windows-cross --timeout 60 --repeat after-timeout:3 -R '^ComPortTest\.'
+wine_ctest --timeout 60 -R '^ComPortTest\.'
 
 step "window texts at 120 and 144 dpi"
 # The text-fit test (at 96 dpi above) runs again alone at each, then the prefix goes back to 96.
 for dpi in 120 144; do
   set_dpi "$dpi"
-  ORVA_TEST_DPI=$dpi ctest --preset windows-cross --timeout 60 --repeat after-timeout:3 \
-    -R '^Win32TextFit\.' || { set_dpi 96; exit 1; }
+  ORVA_TEST_DPI=$dpi wine_ctest --timeout 60 -R '^Win32TextFit\.' || { set_dpi 96; exit 1; }
 done
 set_dpi 96
 
 step "remote servers of orva.exe on COM20"
 # orva.exe with HyperDeckPort and RemotePort set, driven over loopback by the tests' clients;
 # then what it listens on, and remote command to frame under Wine (figures, no target).
-ctest --preset windows-cross --timeout 120 --repeat after-timeout:3 -R '^OrvaExeRemoteTest\.'
+wine_ctest --timeout 120 -R '^OrvaExeRemoteTest\.'
 bench/remote_wine.sh "$ORVA_TEST_COMPORT" "$work/transcript.txt" 100
 
 step "orva-convert.exe against orva-convert"
