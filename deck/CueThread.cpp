@@ -171,9 +171,9 @@ void CueThread::steps() {
         v.CommandB0(LocalVCR::bspause);
       }
       v.view_.setCueLocked(true);
-      v.cueup_.store(false);
       v.moving_.store(1);
       v.CommandB0(cueFrame_);
+      v.cueFrameSent();
       sent = true;
     }
   }

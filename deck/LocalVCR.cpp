@@ -349,6 +349,7 @@ void LocalVCR::startPolling(int firstDelayMs) {
 }
 
 void LocalVCR::CommandB8() {
+  const unsigned cues = cueFramesSent();
   const auto sent = Clock::now();
   const SerialReply reply = exchange(bsgettc);
   const auto read = Clock::now();
@@ -390,7 +391,7 @@ void LocalVCR::CommandB8() {
     notePosition(std::nullopt, sent, read);
   }
   if (reply.count >= 8 && reply.bytes[0] == 0x79) {
-    ShowStat(ExtractStatusString(reply));
+    ShowStat(ExtractStatusString(reply, cues));
   }
 }
 
@@ -547,13 +548,14 @@ void LocalVCR::checkDropFrame(bool deckSays) {
 
 void LocalVCR::CommandStatus() {
   NumBytes_.store(0);
+  const unsigned cues = cueFramesSent();
   const SerialReply reply = exchange(bsstatus);
   if (closing_.load()) {
     return;
   }
   NumBytes_.store(reply.count);
   if (reply.count >= 8 && reply.bytes[0] == 0x79) {
-    ShowStat(withNote(ExtractStatusString(reply)));
+    ShowStat(withNote(ExtractStatusString(reply, cues)));
   } else if (reply.count == 0 && sop_.hasOutStream()) {
     ShowStat(withNote(nostatus));
   } else if (!sop_.hasOutStream()) {
@@ -576,7 +578,18 @@ std::string LocalVCR::withNote(const std::string& status) const {
   return note_.empty() ? status : note_ + "  " + status;
 }
 
-std::string LocalVCR::ExtractStatusString(const SerialReply& reply) {
+unsigned LocalVCR::cueFramesSent() const {
+  std::lock_guard lock(cueupMutex_);
+  return cueFrames_;
+}
+
+void LocalVCR::cueFrameSent() {
+  std::lock_guard lock(cueupMutex_);
+  ++cueFrames_;
+  cueup_.store(false);
+}
+
+std::string LocalVCR::ExtractStatusString(const SerialReply& reply, unsigned cuesBefore) {
   const std::uint8_t b3 = reply.bytes[3];
   const std::uint8_t b4 = reply.bytes[4];
   const std::uint8_t b6 = reply.bytes[6];
@@ -608,7 +621,14 @@ std::string LocalVCR::ExtractStatusString(const SerialReply& reply) {
       bit(b4 & 0x10, "Jog ", (b4 & 0x04) ? DeckButton::JogReverse : DeckButton::JogForward);
     }
   }
-  cueup_.store((b4 & 0x01) != 0);
+  {
+    // A reply read before a cue frame went out tells of the deck's previous cue: taken as cued
+    // up, it would end the new cue's wait at once and its settle pause stop the deck on the way.
+    std::lock_guard lock(cueupMutex_);
+    if (cueFrames_ == cuesBefore) {
+      cueup_.store((b4 & 0x01) != 0);
+    }
+  }
   if (b4 & 0x01) {
     text += "CuedUp ";
   }

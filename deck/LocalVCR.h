@@ -226,7 +226,14 @@ class LocalVCR {
   // unless force is set (the closing sequence's own stop frames).
   SerialReply exchange(std::span<const std::uint8_t> frame, bool force = false);
   void transport(std::span<const std::uint8_t> frame, int moving, bool settle);
-  std::string ExtractStatusString(const SerialReply& reply);
+  // cuesBefore: cueFramesSent() taken before the exchange that brought the reply.
+  std::string ExtractStatusString(const SerialReply& reply, unsigned cuesBefore);
+  // How many cue frames have gone out; a status reply counts for cued up only if no cue frame
+  // went out between the start of its exchange and now.
+  unsigned cueFramesSent() const;
+  // Called once a cue frame has gone out: the deck is no longer cued up, whatever a status
+  // reply still on its way says.
+  void cueFrameSent();
   // Tells the operator, once per change, when the deck's drop-frame flag and the setting differ.
   void checkDropFrame(bool deckSays);
   void startPolling(int firstDelayMs);
@@ -278,6 +285,8 @@ class LocalVCR {
 
   std::atomic<bool> scriptactive_{false};
   std::atomic<bool> cueup_{false};
+  mutable std::mutex cueupMutex_;  // orders the cued-up bit's stores with cueFrames_
+  unsigned cueFrames_ = 0;         // cue frames sent; guarded by cueupMutex_
   std::atomic<bool> preroll_{false};
   std::atomic<bool> cueplayFlag_{false};
   std::atomic<bool> reviewclipFlag_{false};

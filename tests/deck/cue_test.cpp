@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <stdexcept>
 
 #include "deck/support/DeckFixture.h"
@@ -8,8 +10,15 @@ using Seq = std::vector<std::string>;
 
 class CueTest : public DeckFixture {
  protected:
-  // The deck reports cued up at the next status request.
-  void reportCuedUp() {
+  // The deck reports cued up at the next status request, once the nth cue waits for it: a
+  // reply whose request went out before the cue frame does not count.
+  void reportCuedUp(int nth = 1) {
+    // The cue's wait for cued up: "(until 50000 ms)", "(until 2000 ms)" on the LX1.
+    ASSERT_TRUE(log.waitFor([nth](const std::vector<std::string>& entries) {
+      return std::count_if(entries.begin(), entries.end(), [](const std::string& e) {
+               return e.starts_with("(until ") && e.ends_with(" ms)");
+             }) >= nth;
+    }));
     link.setStatus(0x00, 0x01, 0x00);
     vcr->CommandStatus();
   }
@@ -305,8 +314,7 @@ TEST_F(CueTest, ANewerCueSupersedesOneStillWaitingAndCloseJoinsThem) {
   ASSERT_TRUE(log.waitForEntry("(until 50000 ms)"));
   v.editCueText("00:00:06:00");
   v.cue();
-  ASSERT_TRUE(log.waitForEntry("(until 50000 ms)", 2));
-  reportCuedUp();
+  reportCuedUp(2);
   ASSERT_TRUE(log.waitForEntry("view unlock"));
   v.close();
   Seq frames;
@@ -317,6 +325,24 @@ TEST_F(CueTest, ANewerCueSupersedesOneStillWaitingAndCloseJoinsThem) {
   }
   EXPECT_EQ(frames, (Seq{"24 31 00 05 00 00 5A", "24 31 00 06 00 00 5B", "21 13 00 34"}));
   EXPECT_EQ(log.count("view unlock"), 1);
+}
+
+TEST_F(CueTest, AStatusReplyReadBeforeTheCueFrameDoesNotEndItsWait) {
+  // The reply still says cued up, from the deck's previous cue; handled after the new cue
+  // frame went out, it would end the wait at once and the settle pause would stop the deck
+  // on its way.
+  auto& v = make();
+  link.setStatus(0x00, 0x01, 0x00);
+  std::atomic<bool> cued{false};
+  view.onClearButtons = [&] {
+    if (!cued.exchange(true)) {
+      v.cue();
+      EXPECT_TRUE(log.waitForEntry("(until 50000 ms)"));
+    }
+  };
+  v.CommandStatus();
+  EXPECT_FALSE(v.getcueup());
+  v.close();
 }
 
 TEST_F(CueTest, SetInAndSetOutTakeTheDisplayedTimecode) {

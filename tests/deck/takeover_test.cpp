@@ -51,7 +51,7 @@ TEST_F(TakeoverTest, RevAllReviewsNoFurtherClipAndTheStuckReviewUnlocks) {
       said.push_back(line);
     });
   });
-  ASSERT_TRUE(log.waitForEntry("24 31 00 00 00 00 55"));
+  ASSERT_TRUE(log.waitForEntry("(until 50000 ms)"));
   link.setStatus(0x00, 0x01, 0x00);  // the deck reports cued up
   v.CommandStatus();
   ASSERT_TRUE(log.waitForEntry("(until)", 2));  // the cue thread's and RevALL's waits

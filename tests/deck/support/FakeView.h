@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -14,7 +15,12 @@ class FakeView : public DeckView {
 
   void ShowTC(const std::string& tc) override { add("ShowTC " + tc); }
   void ShowStatus(const std::string& text) override { add("ShowStatus " + text); }
-  void clearbuttons() override { add("clearbuttons"); }
+  void clearbuttons() override {
+    add("clearbuttons");
+    if (onClearButtons) {
+      onClearButtons();
+    }
+  }
   void hilight(DeckButton button) override { add("hilight " + name(button)); }
   void setCueLocked(bool locked) override { add(locked ? "lock" : "unlock"); }
   void ShowCueField(const std::string& text) override { add("cue " + text); }
@@ -22,6 +28,10 @@ class FakeView : public DeckView {
   void copyToClipboard(const std::string& text) override { add("clipboard " + text); }
   void openLogger() override { add("logger"); }
   void ShowStale(bool stale) override { add(stale ? "stale" : "live"); }
+
+  // Runs in the thread handling a status reply, before the reply's bits are stored; set it
+  // before the controller runs.
+  std::function<void()> onClearButtons;
 
   // The calls alone (without the "view " prefix), in order.
   std::vector<std::string> calls() const;
