@@ -154,7 +154,7 @@ void CueThread::steps() {
   Sleeper& sleeper = v.sleeper();
   const bool lx1 = v.lx1_;
   const bool zarix = v.zarix_;
-  auto finished = [&v] {
+  auto sayFinished = [&v] {
     if (!v.getscriptactive()) {
       v.println("Cue/Review/Play Finished!");
     }
@@ -205,7 +205,7 @@ void CueThread::steps() {
   }
   if (stopped()) {
     clearFlags(true, true);
-    finished();
+    sayFinished();
     return;
   }
   clearFlags(true, false);
@@ -218,5 +218,5 @@ void CueThread::steps() {
     }
   }
   clearFlags(false, true);
-  finished();
+  sayFinished();
 }
