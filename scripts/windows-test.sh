@@ -106,12 +106,12 @@ set_dpi 96
 # A Wine process now and then does not end after its last test, or ends at once (0.02 s) without
 # having run it; such a run is tried again, up to three times, instead of failing the stage.
 # A test that fails for a reason of its own fails every try. Every failed try prints its output,
-# so a retried one stays in the log; the Linux stages run the same tests without retries.
+# so a retried one stays in the log; the Linux stages run the tests both systems build without
+# retries.
 wine_ctest() { ctest --preset windows-cross --output-on-failure --repeat until-pass:3 "$@"; }
 # The COM-port tests share the one emulated deck on COM20: they run one at a time, after the
 # rest (two of them opening the port at once make the second open fail).
-wine_ctest -j2 --timeout 60 \
-  -E '^(ComPortTest|OrvaExeRemoteTest)\.'
+wine_ctest -j2 --timeout 60 -E '^(ComPortTest|OrvaExeRemoteTest)\.'
 wine_ctest --timeout 60 -R '^ComPortTest\.'
 
 step "window texts at 120 and 144 dpi"
